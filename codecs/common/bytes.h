@@ -1,0 +1,60 @@
+// Unaligned loads and stores, and the word-at-a-time match length shared by the compressors.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace vrax {
+
+static_assert(std::endian::native == std::endian::little,
+              "the word-at-a-time helpers assume a little-endian machine");
+
+inline std::uint16_t load16(const std::uint8_t* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline std::uint32_t load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store16(std::uint8_t* p, std::uint16_t v) { std::memcpy(p, &v, sizeof v); }
+
+// The three bytes at p as the low 24 bits of a word. Reads p[0..2] only.
+inline std::uint32_t load24(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+}
+
+// Number of leading bytes on which a and b agree, at most 18. Reads a[0..17] and b[0..17] and
+// nothing beyond, so both strings must have 18 readable bytes.
+inline std::uint32_t match_length_18(const std::uint8_t* a, const std::uint8_t* b) {
+    std::uint64_t x = load64(a) ^ load64(b);
+    if (x != 0) return std::uint32_t(std::countr_zero(x)) >> 3;
+    x = load64(a + 8) ^ load64(b + 8);
+    if (x != 0) return 8 + (std::uint32_t(std::countr_zero(x)) >> 3);
+    std::uint32_t y = std::uint32_t(load16(a + 16) ^ load16(b + 16));
+    if (y != 0) return 16 + (std::uint32_t(std::countr_zero(y)) >> 3);
+    return 18;
+}
+
+// The same for copies of at most 16 bytes. Reads a[0..15] and b[0..15].
+inline std::uint32_t match_length_16(const std::uint8_t* a, const std::uint8_t* b) {
+    std::uint64_t x = load64(a) ^ load64(b);
+    if (x != 0) return std::uint32_t(std::countr_zero(x)) >> 3;
+    x = load64(a + 8) ^ load64(b + 8);
+    if (x != 0) return 8 + (std::uint32_t(std::countr_zero(x)) >> 3);
+    return 16;
+}
+
+}  // namespace vrax

@@ -1,0 +1,76 @@
+// What every codec's entry point does the same way: the action switch, the destination check of a
+// compressor, the working memory's alignment, and the offset copy of VRAX1 and VRAX1-A.
+#pragma once
+
+#include <cstdint>
+
+#include "codec.h"
+#include "copy.h"
+
+namespace vrax {
+
+// The maker's texts, alike in every identity record; `notice` repeats the copyright.
+inline constexpr const char* IDENTITY_COPYRIGHT =
+    "Copyright (c) the VRAX authors. Free to use, copy and modify.";
+inline constexpr const char* IDENTITY_AUTHOR = "The VRAX authors";
+inline constexpr const char* IDENTITY_AFFILIATION = "The VRAX project";
+
+// The switch behind every codec_call: identify, compress, decompress, and nothing at all for any
+// other action.
+inline CodecStatus dispatch_action(const AlgorithmIdentity& identity, CodecRoutine* compress,
+                                   CodecRoutine* decompress, std::uint16_t action,
+                                   void* work_memory, const std::uint8_t* source,
+                                   std::uint32_t source_length, std::uint8_t* destination,
+                                   std::uint32_t destination_capacity, CodecResult* result) {
+    switch (action) {
+        case ACTION_IDENTIFY:
+            result->identity = &identity;
+            return CodecStatus::ok;
+        case ACTION_COMPRESS:
+            return compress(work_memory, source, source_length, destination, destination_capacity,
+                            result);
+        case ACTION_DECOMPRESS:
+            return decompress(work_memory, source, source_length, destination,
+                              destination_capacity, result);
+        default:
+            return CodecStatus::ok;
+    }
+}
+
+// A compressor given less room than its worst case: a caller's bug, reported, never overrun.
+inline CodecStatus destination_too_small(CodecResult* result) {
+    result->message = "internal error: compress destination smaller than the codec's bound";
+    return CodecStatus::failed;
+}
+
+// The working memory as the codec uses it: from its first address that is a multiple of 4 (the
+// declared sizes include the up to 3 bytes skipped).
+template <class T>
+T* aligned_work_memory(void* work_memory) {
+    static_assert(alignof(T) <= 4);
+    auto address = reinterpret_cast<std::uintptr_t>(work_memory);
+    return reinterpret_cast<T*>((address + 3) & ~std::uintptr_t(3));
+}
+
+// Copy items of VRAX1 and VRAX1-A: N is an offset back from the current output position and the
+// length is the length code + BIAS. An offset of 0 or one reaching before the output's start names
+// no byte and makes the block malformed.
+template <std::uint32_t BIAS>
+struct OffsetCopyItems {
+    static constexpr std::uint32_t LENGTH_BIAS = BIAS;
+
+    void literal(std::uint8_t*, std::uint8_t*) {}
+
+    template <bool WIDE>
+    bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {
+        if (offset == 0 || offset > std::size_t(op - out)) [[unlikely]]
+            return false;
+        if constexpr (WIDE)
+            copy_forward_wide(op, op - offset, len);
+        else
+            copy_forward_exact(op, op - offset, len);
+        return true;
+    }
+};
+
+}  // namespace vrax

@@ -1,0 +1,233 @@
+// The block envelope that the control-word codecs (VRAX1, VRAX1-A, VRAX2, VRAX3, VRAX3-A) share:
+// block header, stored fallback, control words, the 16-item groups and the overrun rule, for both
+// directions. A codec supplies only how one item is chosen (compressor) or how a copy item is
+// carried out (decompressor).
+//
+// Coded body: item groups, each a 16-bit little-endian control word followed by the items that it
+// describes, bit 0 first (1 = copy item of 2 bytes, 0 = literal item of 1 byte). Every word but
+// the last describes 16 items; a body never ends with a word that describes no item.
+// Copy item: byte 0 = (N >> 8) << 4 | length code, byte 1 = N & 0xFF, N a 12-bit number whose
+// meaning is the codec's.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "bytes.h"
+#include "codec.h"
+#include "copy.h"
+
+namespace vrax {
+
+// --- Block header and stored form, also used by VRAX5 ---
+
+inline void write_block_header(std::uint8_t* out, std::uint8_t flag) {
+    out[0] = flag;
+    out[1] = out[2] = out[3] = 0;
+}
+
+// The stored form: flag BLOCK_STORED, three zero bytes, the input verbatim. Returns its length.
+inline std::uint32_t store_block(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out) {
+    write_block_header(out, BLOCK_STORED);
+    if (n != 0) std::memcpy(out + BLOCK_HEADER_SIZE, in, n);
+    return n + std::uint32_t(BLOCK_HEADER_SIZE);
+}
+
+// True when the block has a header and its body is coded items (any flag but BLOCK_STORED).
+inline bool is_coded_block(const std::uint8_t* in, std::uint32_t in_size) {
+    return in_size >= BLOCK_HEADER_SIZE && in[0] != BLOCK_STORED;
+}
+
+// Decodes a block that is_coded_block rejects: a stored block, or one too short for a header.
+inline CodecStatus decode_stored_block(const std::uint8_t* in, std::uint32_t in_size,
+                                       std::uint8_t* out, std::uint32_t out_cap,
+                                       CodecResult* result) {
+    if (in_size < BLOCK_HEADER_SIZE) [[unlikely]]
+        return CodecStatus::malformed;
+    std::uint32_t n = in_size - std::uint32_t(BLOCK_HEADER_SIZE);
+    if (n > out_cap) [[unlikely]]
+        return CodecStatus::malformed;
+    if (n != 0) std::memcpy(out, in + BLOCK_HEADER_SIZE, n);
+    result->length = n;
+    return CodecStatus::ok;
+}
+
+// --- Items ---
+
+inline std::uint32_t emit_literal(std::uint8_t*& op, std::uint8_t byte) {
+    *op++ = byte;
+    return 1;
+}
+
+// Writes a copy item naming `number` (12 bits) with length code `code` (4 bits); returns `len`,
+// the input bytes that the copy stands for.
+inline std::uint32_t emit_copy(std::uint8_t*& op, std::uint32_t number, std::uint32_t code,
+                               std::uint32_t len) {
+    assert(number < 4096 && code < 16);
+    op[0] = std::uint8_t((number >> 8) << 4 | code);
+    op[1] = std::uint8_t(number);
+    op += 2;
+    return len;
+}
+
+// --- Compressor envelope ---
+
+// The bits of the last control word that describe no item: VRAX1 leaves them 0, the others 1.
+enum class SpareBits { zero, one };
+
+// A coding attempt may overrun the input length by one 16-item group (32 bytes) before the test
+// that abandons it; the stored form needs n + 4. So a destination of n + 32 bytes always suffices.
+inline constexpr std::uint32_t ITEM_STREAM_OVERRUN = 32;
+inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
+    return std::uint64_t(n) + ITEM_STREAM_OVERRUN;
+}
+
+// Codes n bytes at `in` into one block at `out` and returns its length: the coded form, or the
+// stored form when the coded one would pass n bytes (or n < 6). `out` must hold
+// item_stream_bound(n) bytes.
+//
+// D is the look-ahead that an item needs before it may try a match (18, or 16 for VRAX1). Items
+// that start with at least D bytes left ("matched items") are chosen by
+//     std::uint32_t code_matched(std::uint32_t i, std::uint8_t*& op)
+// which writes one item for in[i] at op (emit_literal or emit_copy), advances op and returns the
+// number of input bytes covered: 1 for a literal, 3 or more for a copy. Items in the last D - 1
+// bytes are literals written here, without calling the codec.
+//
+// While at least 16 × D bytes remain, items come in groups of 16 with one overrun test per group
+// (16 items never cover more than 16 × D bytes); then one item at a time. The test runs after the
+// group, so every table write of the group happens even when the block is then stored; VRAX1-A's
+// carried table depends on that.
+template <std::uint32_t D, SpareBits SPARE, class CodeMatched>
+std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out,
+                             CodeMatched&& code_matched) {
+    constexpr std::uint32_t G = 16 * D;
+    write_block_header(out, BLOCK_CODED);
+    // `word` is where the pending control word goes; items follow it.
+    std::uint8_t* word = out + BLOCK_HEADER_SIZE;
+    std::uint8_t* op = word + 2;
+    const std::uint8_t* const overrun = out + n;  // passing it means storing
+    if (op > overrun) return store_block(in, n, out);
+
+    std::uint32_t i = 0;
+    while (n - i >= G) {
+        std::uint32_t flags = 0;
+        for (std::uint32_t k = 0; k < 16; ++k) {
+            std::uint32_t covered = code_matched(i, op);
+            flags |= std::uint32_t(covered > 1) << k;
+            i += covered;
+        }
+        store16(word, std::uint16_t(flags));
+        word = op;
+        op += 2;
+        if (op > overrun) return store_block(in, n, out);
+    }
+
+    std::uint32_t flags = 0;
+    std::uint32_t k = 0;  // items that the pending word describes
+    while (i < n) {
+        std::uint32_t covered = n - i >= D ? code_matched(i, op) : emit_literal(op, in[i]);
+        flags |= std::uint32_t(covered > 1) << k;
+        i += covered;
+        if (++k == 16) {
+            store16(word, std::uint16_t(flags));
+            word = op;
+            op += 2;
+            flags = 0;
+            k = 0;
+        }
+        if (op > overrun) return store_block(in, n, out);
+    }
+    if (k == 0) return std::uint32_t(word - out);  // the reserved word describes nothing: drop it
+    if constexpr (SPARE == SpareBits::one) flags |= 0xFFFFu << k;
+    store16(word, std::uint16_t(flags));
+    return std::uint32_t(op - out);
+}
+
+// --- Decompressor envelope ---
+
+// The decoder's fast loop decodes a whole group (control word and 16 items) with no bound test
+// inside it. A group reads at most 2 + 16 × 2 bytes; it writes at most 15 full copies and then one
+// wide copy that may run WIDE_COPY_MAX bytes from its start.
+inline constexpr std::uint32_t FAST_GROUP_IN = 2 + 16 * 2;
+inline constexpr std::uint32_t FAST_GROUP_OUT = 15 * MAX_ITEM_COPY + WIDE_COPY_MAX;
+static_assert(FAST_GROUP_OUT >= 16 * MAX_ITEM_COPY, "a group must also fit when every item is exact");
+
+// Decodes the items of a coded block (is_coded_block is true) into out[0 .. out_cap - 1].
+// The codec supplies `items` with:
+//     static constexpr std::uint32_t LENGTH_BIAS;   copy length = length code + LENGTH_BIAS
+//     void literal(std::uint8_t* out, std::uint8_t* op);
+//         called after a literal was written at op (out is the start of the output)
+//     template <bool WIDE> bool copy(std::uint8_t* out, std::uint8_t* op,
+//                                    std::uint32_t number, std::uint32_t len);
+//         carries out a copy item of len bytes at op; with WIDE it may write up to
+//         WIDE_COPY_MAX bytes from op. Returns false when the item cannot be right (its
+//         source does not exist), which makes the block malformed.
+// Returns CodecStatus::malformed when an item runs past the block or its output past out_cap;
+// never reads or writes outside the two buffers.
+template <class Items>
+CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
+                         std::uint32_t out_cap, CodecResult* result, Items& items) {
+    constexpr std::uint32_t BIAS = Items::LENGTH_BIAS;
+    const std::uint8_t* ip = in + BLOCK_HEADER_SIZE;
+    const std::uint8_t* const in_end = in + in_size;
+    std::uint8_t* op = out;
+    std::uint8_t* const out_end = out + out_cap;
+
+    // Fast loop: whole groups while both buffers have room for the worst case of a group.
+    while (std::size_t(in_end - ip) >= FAST_GROUP_IN && std::size_t(out_end - op) >= FAST_GROUP_OUT) {
+        std::uint32_t word = load16(ip);
+        ip += 2;
+        for (std::uint32_t k = 0; k < 16; ++k, word >>= 1) {
+            if (word & 1) {
+                std::uint32_t number = std::uint32_t(ip[0] >> 4) << 8 | ip[1];
+                std::uint32_t len = (ip[0] & 0xFu) + BIAS;
+                ip += 2;
+                if (!items.template copy<true>(out, op, number, len)) [[unlikely]]
+                    return CodecStatus::malformed;
+                op += len;
+            } else {
+                *op = *ip++;
+                items.literal(out, op);
+                ++op;
+            }
+        }
+    }
+
+    // Tail loop: the rest, item by item, every bound tested. `word` holds the unused bits of the
+    // current control word above a marker bit; 1 means that a new word is due.
+    std::uint32_t word = 1;
+    while (ip != in_end) {
+        if (word == 1) {
+            if (in_end - ip < 2) [[unlikely]]
+                return CodecStatus::malformed;
+            word = std::uint32_t(load16(ip)) | 0x10000u;
+            ip += 2;
+            if (ip == in_end) [[unlikely]]
+                return CodecStatus::malformed;  // a word that describes nothing
+        }
+        if (word & 1) {
+            if (in_end - ip < 2) [[unlikely]]
+                return CodecStatus::malformed;
+            std::uint32_t number = std::uint32_t(ip[0] >> 4) << 8 | ip[1];
+            std::uint32_t len = (ip[0] & 0xFu) + BIAS;
+            ip += 2;
+            if (len > std::size_t(out_end - op)) [[unlikely]]
+                return CodecStatus::malformed;
+            if (!items.template copy<false>(out, op, number, len)) [[unlikely]]
+                return CodecStatus::malformed;
+            op += len;
+        } else {
+            if (op == out_end) [[unlikely]]
+                return CodecStatus::malformed;
+            *op = *ip++;
+            items.literal(out, op);
+            ++op;
+        }
+        word >>= 1;
+    }
+    result->length = std::uint32_t(op - out);
+    return CodecStatus::ok;
+}
+
+}  // namespace vrax

@@ -1,0 +1,19 @@
+// VRAX1-A's identity record and entry point.
+#include "vrax1a.h"
+
+#include "entry.h"
+#include "vrax1a_internal.h"
+
+const AlgorithmIdentity vrax1a_identity = {
+    0x4B3E387B,           vrax1a::WORK_SIZE,          "VRAX1-A",
+    "1.0",                "22-Jun-1991",              vrax::IDENTITY_COPYRIGHT,
+    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
+};
+
+CodecStatus vrax1a_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* source,
+                              std::uint32_t source_length, std::uint8_t* destination,
+                              std::uint32_t destination_capacity, CodecResult* result) {
+    return vrax::dispatch_action(vrax1a_identity, vrax1a_compress, vrax1a_decompress, action,
+                                 work_memory, source, source_length, destination,
+                                 destination_capacity, result);
+}

@@ -1,0 +1,59 @@
+// What a program definition needs to build a deliverable: its codec, its block size, and the two
+// static block buffers that the driver works in.
+#pragma once
+
+#include <cstdint>
+
+#include "codec.h"
+
+namespace vrax {
+
+// How the driver reaches its codec. Eight programs go through an entry point (identity record,
+// working memory); VRAX1's program calls two routines directly and has neither.
+struct CodecBinding {
+    CodecCall* codec_call;      // null for a direct-call program
+    CodecRoutine* compress;     // direct-call programs only
+    CodecRoutine* decompress;   // direct-call programs only
+};
+
+// The two block buffers of a run, each `capacity` bytes: BLOCK_SIZE plus the slack.
+struct BlockBuffers {
+    std::uint8_t* input_block;
+    std::uint8_t* output_block;
+    std::uint32_t capacity;
+    std::uint32_t block_size;
+};
+
+// The whole program: arguments, identity, working memory, files, one of the two loops.
+// Returns the exit status (0 or 1).
+int driver_main(int argc, char** argv, const CodecBinding& codec, const BlockBuffers& buffers);
+
+// Static buffers, one pair per deliverable. Zero-initialised, so they cost no start-up time and
+// only the pages that a run touches become resident.
+template <std::uint32_t SIZE>
+struct StaticBlocks {
+    alignas(64) static inline std::uint8_t input_block[SIZE];
+    alignas(64) static inline std::uint8_t output_block[SIZE];
+};
+
+// A deliverable that reaches its codec through an entry point.
+template <CodecCall* CODEC, std::uint32_t BLOCK_SIZE>
+int run_program(int argc, char** argv) {
+    constexpr std::uint32_t capacity = BLOCK_SIZE + BLOCK_SLACK;
+    using Blocks = StaticBlocks<capacity>;
+    return driver_main(argc, argv, CodecBinding{CODEC, nullptr, nullptr},
+                       BlockBuffers{Blocks::input_block, Blocks::output_block, capacity, BLOCK_SIZE});
+}
+
+// The direct-call variant (VRAX1): no identity, no working memory, 256 bytes of slack.
+inline constexpr std::uint32_t DIRECT_CALL_SLACK = 256;
+
+template <CodecRoutine* COMPRESS, CodecRoutine* DECOMPRESS, std::uint32_t BLOCK_SIZE>
+int run_direct_program(int argc, char** argv) {
+    constexpr std::uint32_t capacity = BLOCK_SIZE + DIRECT_CALL_SLACK;
+    using Blocks = StaticBlocks<capacity>;
+    return driver_main(argc, argv, CodecBinding{nullptr, COMPRESS, DECOMPRESS},
+                       BlockBuffers{Blocks::input_block, Blocks::output_block, capacity, BLOCK_SIZE});
+}
+
+}  // namespace vrax

@@ -1,0 +1,147 @@
+// Helpers shared by the tests: byte vectors from hex, generated inputs, and calls into codecs
+// through their entry points.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec.h"
+
+namespace vrax::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// "00 0F 61" -> {0x00, 0x0F, 0x61}; whitespace between bytes is optional.
+inline Bytes hex(std::string_view text) {
+    Bytes out;
+    int high = -1;
+    for (char c : text) {
+        int v = c >= '0' && c <= '9' ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
+        if (v < 0) continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(std::uint8_t(high << 4 | v));
+            high = -1;
+        }
+    }
+    return out;
+}
+
+inline Bytes ascii(std::string_view text) { return Bytes(text.begin(), text.end()); }
+inline Bytes repeat(std::uint8_t byte, std::size_t n) { return Bytes(n, byte); }
+inline Bytes concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+inline Bytes times(const Bytes& unit, std::size_t count) {
+    Bytes out;
+    for (std::size_t k = 0; k < count; ++k) out.insert(out.end(), unit.begin(), unit.end());
+    return out;
+}
+
+// Kinds of generated input, from incompressible to highly repetitive.
+enum class Shape { random, runs, text, binary_mix };
+
+inline const char* shape_name(Shape s) {
+    switch (s) {
+        case Shape::random: return "random";
+        case Shape::runs: return "runs";
+        case Shape::text: return "text";
+        case Shape::binary_mix: return "binary_mix";
+    }
+    return "?";
+}
+
+// Deterministic input of n bytes of the given shape for `seed`.
+inline Bytes generate(Shape shape, std::size_t n, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    out.reserve(n);
+    static constexpr const char* words[] = {"the ", "of ", "and ", "compress", "block ", "vrax ",
+                                            "table ", "copy ", "literal ", "\n", "123456789",
+                                            "0123456789012345678", "a", "ab", "zzz "};
+    while (out.size() < n) {
+        switch (shape) {
+            case Shape::random:
+                out.push_back(std::uint8_t(rng()));
+                break;
+            case Shape::runs: {
+                std::uint8_t b = std::uint8_t(rng() % 4);
+                std::size_t len = 1 + rng() % 300;
+                out.insert(out.end(), len, b);
+                break;
+            }
+            case Shape::text: {
+                std::string_view w = words[rng() % std::size(words)];
+                out.insert(out.end(), w.begin(), w.end());
+                break;
+            }
+            case Shape::binary_mix: {
+                if (rng() % 3 == 0 && out.size() > 20) {
+                    // Repeat an earlier stretch at a random distance, some of them far back.
+                    std::size_t dist = 1 + rng() % std::min<std::size_t>(out.size(), 70000);
+                    std::size_t len = 3 + rng() % 40;
+                    std::size_t from = out.size() - dist;
+                    for (std::size_t k = 0; k < len; ++k) out.push_back(out[from + k]);
+                } else {
+                    out.push_back(std::uint8_t(rng() % 16));
+                }
+                break;
+            }
+        }
+    }
+    out.resize(n);
+    return out;
+}
+
+// One codec reached through its entry point, with its own zero-filled working memory.
+class CodecSession {
+public:
+    explicit CodecSession(CodecCall* call) : call_(call) {
+        CodecResult r{};
+        call_(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &r);
+        identity_ = r.identity;
+        // An odd start checks that the codec aligns its working memory itself.
+        memory_.assign(identity_->memory + 1, 0);
+    }
+
+    const AlgorithmIdentity& identity() const { return *identity_; }
+
+    Bytes compress(const Bytes& in, std::uint32_t slack = BLOCK_SLACK) {
+        Bytes out(in.size() + slack);
+        CodecResult r{};
+        status_ = call_(ACTION_COMPRESS, work(), in.data(), std::uint32_t(in.size()), out.data(),
+                        std::uint32_t(out.size()), &r);
+        out.resize(status_ == CodecStatus::ok ? r.length : 0);
+        return out;
+    }
+
+    // Decodes into a destination of exactly `capacity` bytes; the status tells whether it worked.
+    Bytes decompress(const Bytes& block, std::uint32_t capacity) {
+        Bytes out(capacity);
+        CodecResult r{};
+        status_ = call_(ACTION_DECOMPRESS, work(), block.data(), std::uint32_t(block.size()),
+                        out.data(), capacity, &r);
+        out.resize(status_ == CodecStatus::ok ? r.length : 0);
+        return out;
+    }
+
+    CodecStatus status() const { return status_; }
+
+private:
+    void* work() { return memory_.data() + 1; }
+
+    CodecCall* call_;
+    const AlgorithmIdentity* identity_ = nullptr;
+    Bytes memory_;
+    CodecStatus status_ = CodecStatus::ok;
+};
+
+}  // namespace vrax::test
