@@ -154,11 +154,13 @@ inline constexpr std::uint32_t FAST_GROUP_IN = 2 + 16 * 2;
 inline constexpr std::uint32_t FAST_GROUP_OUT = 15 * MAX_ITEM_COPY + WIDE_COPY_MAX;
 static_assert(FAST_GROUP_OUT >= 16 * MAX_ITEM_COPY, "a group must also fit when every item is exact");
 
-// Codecs whose literals need no table work copy a run of literals with one 16-byte move. The run
-// starts at most 31 item bytes into the group, so it reads up to 16 bytes beyond that; it starts
-// at most 15 × 18 output bytes into the group and writes 16.
+// Codecs whose literals need no table work copy a run of literals with one 16-byte move. A move
+// happens only while an item of the group is left, so after at most 15 items: it starts at most
+// 30 item bytes into the group and reads 16 bytes from there; it starts at most 15 × 18 output
+// bytes into the group and writes 16.
 inline constexpr std::uint32_t LITERAL_RUN_WIDTH = 16;
 inline constexpr std::uint32_t FAST_GROUP_IN_RUNS = 2 + 31 + LITERAL_RUN_WIDTH;
+static_assert(2 + 15 * 2 + LITERAL_RUN_WIDTH <= FAST_GROUP_IN_RUNS);
 static_assert(15 * MAX_ITEM_COPY + LITERAL_RUN_WIDTH <= FAST_GROUP_OUT);
 
 template <class Items>
@@ -203,10 +205,11 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
         while (std::size_t(in_end - ip) >= FAST_GROUP_IN_RUNS &&
                std::size_t(out_end - op) >= FAST_GROUP_OUT) {
             // A marker bit above the 16 flags ends the group; each step takes the run of
-            // literals before the next copy (possibly empty), then that copy.
+            // literals before the next copy (possibly empty), then that copy. No move once the
+            // marker is reached: after 16 copies it would pass both margins.
             std::uint32_t word = std::uint32_t(load16(ip)) | 0x10000u;
             ip += 2;
-            for (;;) {
+            while (word != 1) {
                 const unsigned run = unsigned(std::countr_zero(word));
                 std::memcpy(op, ip, LITERAL_RUN_WIDTH);
                 op += run;

@@ -1,0 +1,299 @@
+// Damaged streams of every program: valid streams cut short at every point and with bytes flipped
+// everywhere. Each run must give back the original bytes or fail cleanly, never write a wrong
+// byte before the damaged record, and never pass off a damaged length field or a cut record as a
+// good stream. Most runs go through the driver's loops in memory with small blocks; a handful
+// through the real programs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver_stream.h"
+#include "program_runner.h"
+#include "test_util.h"
+#include "vrax1a.h"
+
+namespace vrax::test {
+namespace {
+
+struct ProgramCase {
+    const char* name;
+    CodecBinding codec;
+    std::uint32_t slack;  // the program's buffer room beyond BLOCK_SIZE
+};
+
+const ProgramCase PROGRAMS[] = {
+    {"vrax1a", {vrax1a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+};
+
+// The in-memory runs cut their input into blocks this long, so a stream has several records.
+constexpr std::uint32_t SMALL_BLOCK = 1000;
+
+struct StreamRun {
+    StreamOutcome outcome;
+    Bytes output;
+};
+
+// The driver's two loops with the program's codec and SMALL_BLOCK. Decompression reuses one
+// working memory for every run: a decoder must not depend on what an earlier run left in it.
+class MemoryProgram {
+public:
+    explicit MemoryProgram(const ProgramCase& program)
+        : program_(program), input_(SMALL_BLOCK + program.slack),
+          output_(SMALL_BLOCK + program.slack), decompress_memory_(memory_size()) {}
+
+    Bytes compress(const Bytes& in) {
+        Bytes memory(memory_size());  // zero-filled, as each run of a program starts
+        StreamRun run = this->run(compress_stream, in, memory);
+        EXPECT_EQ(run.outcome.error, StreamError::none);
+        return run.output;
+    }
+
+    StreamRun decompress(const Bytes& stream) {
+        return run(decompress_stream, stream, decompress_memory_);
+    }
+
+    std::size_t memory_size() const {
+        if (program_.codec.codec_call == nullptr) return 0;
+        CodecResult r{};
+        program_.codec.codec_call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &r);
+        return r.identity->memory;
+    }
+
+private:
+    template <class Loop>
+    StreamRun run(Loop loop, const Bytes& in, Bytes& memory) {
+        const StreamSetup setup{program_.codec, memory.empty() ? nullptr : memory.data(),
+                                BlockBuffers{input_.data(), output_.data(),
+                                             std::uint32_t(input_.size()), SMALL_BLOCK}};
+        // A one-byte buffer read up to its end stands in for an empty stream.
+        static std::uint8_t none = 0;
+        std::FILE* source = in.empty() ? fmemopen(&none, 1, "rb")
+                                       : fmemopen(const_cast<std::uint8_t*>(in.data()), in.size(), "rb");
+        if (in.empty()) std::fgetc(source);
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        std::FILE* sink = open_memstream(&buffer, &size);
+        StreamRun run;
+        run.outcome = loop(source, sink, setup);
+        std::fclose(source);
+        std::fclose(sink);
+        run.output.assign(buffer, buffer + size);
+        std::free(buffer);
+        return run;
+    }
+
+    const ProgramCase& program_;
+    Bytes input_, output_, decompress_memory_;
+};
+
+// Where each record of a stream starts; the last entry is the stream's end.
+std::vector<std::size_t> record_starts(const Bytes& stream) {
+    std::vector<std::size_t> starts{0};
+    for (std::size_t at = 0; at + 4 <= stream.size();) {
+        at += 4 + (std::size_t(stream[at]) << 24 | std::size_t(stream[at + 1]) << 16 |
+                   std::size_t(stream[at + 2]) << 8 | stream[at + 3]);
+        starts.push_back(at);
+    }
+    return starts;
+}
+
+// The record that holds byte `at` (0-based).
+std::size_t record_of(const std::vector<std::size_t>& starts, std::size_t at) {
+    std::size_t k = 0;
+    while (starts[k + 1] <= at) ++k;
+    return k;
+}
+
+Bytes length_field(std::uint32_t L) {
+    return {std::uint8_t(L >> 24), std::uint8_t(L >> 16), std::uint8_t(L >> 8), std::uint8_t(L)};
+}
+
+Bytes prefix(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + long(std::min(n, b.size()))); }
+
+struct Sample {
+    const char* name;
+    Bytes input;
+};
+
+// Three or four records each: one that codes well, noise that is stored, runs that code into
+// few bytes.
+std::vector<Sample> samples() {
+    return {{"text", generate(Shape::text, 3100, 11)},
+            {"random", generate(Shape::random, 2500, 12)},
+            {"runs", generate(Shape::runs, 3500, 13)}};
+}
+
+class Robustness : public ::testing::TestWithParam<ProgramCase> {};
+
+// A stream cut between two records is a shorter good stream; cut anywhere else it is refused as
+// truncated, after writing exactly the records before the cut.
+TEST_P(Robustness, TruncatedStreamsAreRefusedUnlessCutBetweenRecords) {
+    MemoryProgram program(GetParam());
+    for (const Sample& s : samples()) {
+        const Bytes stream = program.compress(s.input);
+        const std::vector<std::size_t> starts = record_starts(stream);
+        ASSERT_EQ(starts.back(), stream.size()) << s.name;
+        for (std::size_t cut = 0; cut < stream.size(); ++cut) {
+            const std::size_t k = record_of(starts, cut);
+            StreamRun run = program.decompress(prefix(stream, cut));
+            const std::string where = std::string(s.name) + " cut at " + std::to_string(cut);
+            EXPECT_EQ(run.output, prefix(s.input, k * SMALL_BLOCK)) << where;
+            if (cut == starts[k]) {
+                EXPECT_EQ(run.outcome.error, StreamError::none) << where;
+            } else {
+                EXPECT_EQ(run.outcome.error, cut - starts[k] < 4 ? StreamError::truncated_length
+                                                                 : StreamError::truncated_block)
+                    << where;
+                EXPECT_EQ(run.outcome.block, k + 1) << where;
+            }
+        }
+    }
+}
+
+// A flipped byte in a length field is always refused; one in the unread header bytes changes
+// nothing; one anywhere else may decode to other bytes or be refused, but never disturbs the
+// records before it, and a refusal names the damaged record or a later one.
+TEST_P(Robustness, FlippedBytesAreRefusedOrConfinedToTheirRecord) {
+    MemoryProgram program(GetParam());
+    for (const Sample& s : samples()) {
+        const Bytes stream = program.compress(s.input);
+        const std::vector<std::size_t> starts = record_starts(stream);
+        for (std::size_t at = 0; at < stream.size(); ++at) {
+            const std::size_t k = record_of(starts, at);
+            const std::size_t offset = at - starts[k];  // 0-3 length, 4-7 block header
+            for (std::uint8_t flip : {0x01, 0x80}) {
+                Bytes damaged = stream;
+                damaged[at] ^= flip;
+                StreamRun run = program.decompress(damaged);
+                const std::string where = std::string(s.name) + " byte " + std::to_string(at) +
+                                          " ^ " + std::to_string(flip);
+                ASSERT_GE(run.output.size(), std::min(k * SMALL_BLOCK, s.input.size())) << where;
+                EXPECT_EQ(prefix(run.output, k * SMALL_BLOCK), prefix(s.input, k * SMALL_BLOCK))
+                    << where;
+                if (offset < 4) {
+                    EXPECT_NE(run.outcome.error, StreamError::none) << where;
+                } else if (offset >= 5 && offset < 8) {
+                    EXPECT_EQ(run.outcome.error, StreamError::none) << where;
+                    EXPECT_EQ(run.output, s.input) << where;
+                }
+                if (run.outcome.error != StreamError::none) {
+                    EXPECT_GE(run.outcome.block, k + 1) << where;
+                }
+            }
+        }
+    }
+}
+
+// A stream written with larger blocks than the reader's: refused whether its record is too long
+// for the input buffer or decodes to more than the output buffer holds.
+TEST_P(Robustness, BlocksLargerThanTheBuffersAreRefused) {
+    const ProgramCase& p = GetParam();
+    MemoryProgram program(p);
+    for (const Bytes& input : {repeat('a', 6 * SMALL_BLOCK), generate(Shape::random, 3 * SMALL_BLOCK, 5)}) {
+        // One record of the whole input, as a program with a larger block size writes it.
+        Bytes block(input.size() + p.slack);
+        Bytes memory(p.codec.codec_call == nullptr ? 0 : MemoryProgram(p).memory_size());
+        CodecResult r{};
+        CodecStatus status =
+            p.codec.codec_call != nullptr
+                ? p.codec.codec_call(ACTION_COMPRESS, memory.data(), input.data(),
+                                     std::uint32_t(input.size()), block.data(),
+                                     std::uint32_t(block.size()), &r)
+                : p.codec.compress(nullptr, input.data(), std::uint32_t(input.size()),
+                                   block.data(), std::uint32_t(block.size()), &r);
+        ASSERT_EQ(status, CodecStatus::ok);
+        block.resize(r.length);
+
+        StreamRun run = program.decompress(concat(length_field(r.length), block));
+        EXPECT_NE(run.outcome.error, StreamError::none);
+        EXPECT_TRUE(run.output.empty());
+    }
+}
+
+// The real program on a sample of the same damage: status 1 and a message naming the file for
+// what it must refuse, the original bytes for what it must accept, and never a signal.
+TEST_P(Robustness, ProgramsFailCleanlyOnDamagedStreams) {
+    const std::string name = GetParam().name;
+    ScratchDir dir;
+    const Bytes input = generate(Shape::text, 3000, 21);
+    write_file(dir / "in", input);
+    ASSERT_EQ(run_program(name, {"c", dir / "in", dir / "packed"}).status, 0);
+    const Bytes stream = read_file(dir / "packed");
+    ASSERT_EQ(record_starts(stream).size(), 2u);  // one record
+
+    struct Damage {
+        const char* what;
+        Bytes stream;
+        bool refused;
+    };
+    auto flipped = [&](std::size_t at, std::uint8_t flip) {
+        Bytes b = stream;
+        b[at] ^= flip;
+        return b;
+    };
+    // The single record's length changed by `delta`.
+    auto relength = [&](int delta) {
+        const std::size_t L = stream.size() - 4;
+        return concat(length_field(std::uint32_t(long(L) + delta)), Bytes(stream.begin() + 4, stream.end()));
+    };
+    const Damage damages[] = {
+        {"untouched", stream, false},
+        {"unread header byte flipped", flipped(6, 0xFF), false},
+        {"length one more", relength(1), true},
+        {"length one less", relength(-1), true},
+        {"length high byte", flipped(0, 0x40), true},
+        {"cut in the middle", prefix(stream, stream.size() / 2), true},
+        {"one byte of the next length", concat(stream, hex("00")), true},
+    };
+    for (const Damage& d : damages) {
+        write_file(dir / "damaged", d.stream);
+        RunResult r = run_program(name, {"d", dir / "damaged", dir / "out"});
+        if (d.refused) {
+            EXPECT_EQ(r.status, 1) << d.what;
+            EXPECT_NE(r.err.find((dir / "damaged").string() + ": "), std::string::npos)
+                << d.what << ": " << r.err;
+        } else {
+            EXPECT_EQ(r.status, 0) << d.what << ": " << r.err;
+            EXPECT_EQ(read_file(dir / "out"), input) << d.what;
+        }
+    }
+}
+
+// Found by fuzz_decode: after a group of sixteen copies, the fast loop moved 16 more literal
+// bytes although no item was left, reading one byte past a block that ended 49 bytes after the
+// group's start and writing two bytes past an output buffer 302 bytes from it. This block puts
+// both edges exactly there: a literal and 15 copies, 16 copies, then 13 literals.
+TEST(DecoderRegression, LiteralMoveAfterSixteenCopiesStaysInsideBuffers) {
+    Bytes block = hex("00 00 00 00 FE FF 61");
+    for (int k = 0; k < 15; ++k) block = concat(block, hex("0F 01"));
+    block = concat(block, hex("FF FF"));
+    for (int k = 0; k < 16; ++k) block = concat(block, hex("0F 01"));
+    block = concat(concat(block, hex("00 E0")), repeat('b', 13));
+    ASSERT_EQ(block.size(), 86u);
+    const Bytes expected = concat(repeat('a', 559), repeat('b', 13));
+
+    // The block flush against its allocation's end (AddressSanitizer), the output followed by
+    // guard bytes that must stay untouched.
+    const std::uint32_t capacity = 573;
+    Bytes out(capacity + 16, 0xEE);
+    CodecResult r{};
+    ASSERT_EQ(vrax1a_decompress(nullptr, block.data(), std::uint32_t(block.size()), out.data(),
+                                capacity, &r),
+              CodecStatus::ok);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + r.length), expected);
+    EXPECT_EQ(Bytes(out.begin() + capacity, out.end()), repeat(0xEE, 16));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Robustness, ::testing::ValuesIn(PROGRAMS),
+                         [](const auto& info) {
+                             std::string n = info.param.name;
+                             for (char& c : n)
+                                 if (c == '-') c = '_';
+                             return n;
+                         });
+
+}  // namespace
+}  // namespace vrax::test
