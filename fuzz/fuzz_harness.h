@@ -122,11 +122,11 @@ inline std::uint32_t decode_capacity(const FuzzCodec& codec, std::uint8_t select
                                      std::uint32_t block_length) {
     switch (selector & 7) {
         case 0: return 0;
-        case 1: return selector >> 3;                       // a few bytes
+        case 1: return selector >> 3;  // a few bytes
         case 2: return block_length;
         case 3: return block_length < 4 ? 0 : block_length - 4;  // what a stored block needs
-        case 4: return block_length * 9;                    // every control-word item fits
-        default: return codec.block_size + codec.slack;      // the driver's buffer
+        case 4: return block_length * 9;  // room for 18 bytes per 2-byte copy item
+        default: return codec.block_size + codec.slack;  // the driver's buffer
     }
 }
 
