@@ -99,7 +99,7 @@ TEST(Vrax2Stored, ShortInputsAreStored) {
 }
 
 // The slots that the hand-worked blocks above rely on.
-TEST(Vrax2Stored, HashSlotsOfWorkedBlocks) {
+TEST(Vrax2Hash, SlotsOfWorkedBlocks) {
     EXPECT_EQ(hash3_slot(ascii("aaa").data()), 0x20Eu);
     EXPECT_EQ(hash3_slot(ascii("aba").data()), 0x6F1u);
     EXPECT_EQ(hash3_slot(ascii("123").data()), 0x4F0u);
