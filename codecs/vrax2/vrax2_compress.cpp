@@ -27,8 +27,10 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     std::uint32_t k = 0;  // the number the next matched item takes
 
     // A matched item (i + 18 ≤ in_size). The candidate is read before either table is written:
-    // when the slot names k itself, the candidate is where k started 4096 items ago.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) -> std::uint32_t {
+    // when the slot names k itself, the candidate is where k started 4096 items ago. Inlined into
+    // both loops of the envelope, so that the tables and k stay in registers.
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
+                            __attribute__((always_inline)) -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = hash3_slot(p);
         const std::uint32_t number = hash[slot];
