@@ -2,4 +2,6 @@
 #include "driver.h"
 #include "vrax2.h"
 
-int main(int argc, char** argv) { return vrax::run_program<vrax2_codec_call, 1u << 20>(argc, argv); }
+int main(int argc, char** argv) {
+    return vrax::run_program<vrax2_codec_call, 1u << 20>(argc, argv);
+}

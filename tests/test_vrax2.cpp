@@ -1,6 +1,6 @@
-// VRAX2: exact blocks for the cases that pin the format (phrase numbering, the fill string, reuse of
-// a number 4096 items later), decoder hardening, round trips against a plain model of the format,
-// and the vrax2 program end to end.
+// VRAX2: exact blocks for the cases that pin the format (phrase numbering, the fill string, reuse
+// of a number 4096 items later), decoder hardening, round trips against a plain model of the
+// format, and the vrax2 program end to end.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -31,10 +31,10 @@ Bytes coded_block(const std::vector<Bytes>& items) {
     for (std::size_t k = 0; k < items.size(); ++k) {
         if (k % 16 == 0) {
             word = block.size();
-            block = concat(block, hex("FF FF"));
+            block.insert(block.end(), {0xFF, 0xFF});
         }
         if (items[k].size() == 1) block[word + k % 16 / 8] &= std::uint8_t(~(1u << k % 8));
-        block = concat(block, items[k]);
+        block.insert(block.end(), items[k].begin(), items[k].end());
     }
     return block;
 }
@@ -111,7 +111,8 @@ TEST(Vrax2Hash, SlotsOfWorkedBlocks) {
 // before), then "abc" + 15 × "z" again.
 TEST(Vrax2NumberReuse, SlotNamingTheNumberAboutToBeReused) {
     const std::size_t run = 1 + 4092 * 18;
-    const Bytes input = concat(concat(ascii("abc"), repeat('z', run)), concat(ascii("abc"), repeat('z', 15)));
+    const Bytes input =
+        concat(concat(ascii("abc"), repeat('z', run)), concat(ascii("abc"), repeat('z', 15)));
     // The premise: none of the items between the two "abc" writes the slot of "abc".
     const std::uint32_t abc = hash3_slot(input.data());
     for (std::size_t i : {1, 2, 3}) ASSERT_NE(hash3_slot(input.data() + i), abc) << i;
@@ -158,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ThreeBytesOfFillString", hex("00 00 00 00 FF FF 00 00"), ascii("123"), true},
         DecodeCase{"CopyRepeatsWhatItWrites", hex("00 00 00 00 FE FF 61 0F 00"), repeat('a', 19),
                    true},
-        DecodeCase{"CopyFromSecondItem", hex("00 00 00 00 FC FF 61 62 00 01"), ascii("abbbb"), true},
+        DecodeCase{"CopyFromSecondItem", hex("00 00 00 00 FC FF 61 62 00 01"), ascii("abbbb"),
+                   true},
         // Phrase numbers that no item of the block has taken yet.
         DecodeCase{"CopyNamesItsOwnNumber", hex("00 00 00 00 FE FF 61 0F 01"), {}, false},
         DecodeCase{"CopyNamesLaterNumber", hex("00 00 00 00 FC FF 61 62 00 02"), {}, false},
@@ -199,7 +201,8 @@ TEST(Vrax2Decode, NumbersDefinedOnlyOnceTaken) {
             std::uint32_t source = c.number;
             while (source + 4096 < c.literals) source += 4096;
             Bytes expected;
-            for (std::uint32_t j = 0; j < c.literals; ++j) expected.push_back(std::uint8_t('a' + j % 26));
+            for (std::uint32_t j = 0; j < c.literals; ++j)
+                expected.push_back(std::uint8_t('a' + j % 26));
             for (std::uint32_t j = 0; j < 3; ++j) expected.push_back(expected[source + j]);
             EXPECT_EQ(out, expected) << c.literals << " literals, number " << c.number;
         }
@@ -360,8 +363,9 @@ TEST(Vrax2Identity, RecordAndWorkingMemory) {
 TEST(Vrax2Program, CompressesAndDecompressesFile) {
     ScratchDir dir;
     // Three blocks, the last one short, with text, runs and noise.
-    const Bytes input = concat(concat(generate(Shape::text, 1 << 20, 5), generate(Shape::runs, 1 << 20, 6)),
-                               generate(Shape::random, 12345, 7));
+    const Bytes input = concat(
+        concat(generate(Shape::text, 1 << 20, 5), generate(Shape::runs, 1 << 20, 6)),
+        generate(Shape::random, 12345, 7));
     write_file(dir / "in", input);
     RunResult c = run_program("vrax2", {"c", dir / "in", dir / "packed"});
     ASSERT_EQ(c.status, 0) << c.err;
