@@ -16,6 +16,7 @@ struct Program {
 
 const Program PROGRAMS[] = {
     {"vrax1a", 1u << 20},
+    {"vrax2", 1u << 20},
 };
 
 std::string usage_text(const std::string& argv0) {
