@@ -269,6 +269,19 @@ TEST(Vrax1Decoder, EveryLengthAndOffsetMatchesByteRule) {
     }
 }
 
+TEST(Vrax1Decoder, ArbitraryBlocksStayInsideTheirBuffers) {
+    // Buffers of exact size, so that the sanitizers see any stray read or write.
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 2000; ++round) {
+        Bytes block = generate(Shape::random, 4 + rng() % 300, rng());
+        block[0] = BLOCK_CODED;
+        const std::uint32_t capacity = rng() % 700;
+        Coded d = decompress(block, capacity);
+        EXPECT_TRUE(d.status == CodecStatus::ok || d.status == CodecStatus::malformed);
+        EXPECT_LE(d.bytes.size(), capacity);
+    }
+}
+
 // --- Round trips ---
 
 TEST(Vrax1RoundTrip, GeneratedInputs) {
