@@ -15,6 +15,7 @@ struct Program {
 };
 
 const Program PROGRAMS[] = {
+    {"vrax1", 1u << 20},
     {"vrax1a", 1u << 20},
     {"vrax2", 1u << 20},
 };
