@@ -53,10 +53,15 @@ int compare_bytes(const std::uint8_t* key, const std::uint8_t* text, std::uint32
     return int(key[0]) - int(text[0]);
 }
 
+// Bytes 1 to 3 at p in a head's byte order (see PhraseNode). Reads p[0..3].
+std::uint32_t head_bytes(const std::uint8_t* p) {
+    return std::uint32_t(p[1]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 8;
+}
+
 struct SearchEnd {
-    std::uint32_t match;   // phrase number of the longest phrase found equal to the input
-    std::uint32_t length;  // its length, 1 to 255
-    std::uint32_t end;     // the node where the search stopped
+    std::uint32_t match;      // phrase number of the longest phrase found equal to the input
+    std::uint32_t length;     // its length, 1 to 255
+    std::uint32_t end;        // the node where the search stopped
     std::uint32_t direction;  // the empty link of `end` it stopped at (unless length is 255)
 };
 
@@ -65,29 +70,51 @@ struct SearchEnd {
 // key becomes the match and the search goes on among longer phrases. The key never reaches past
 // key[254].
 SearchEnd search(const PhraseNode* nodes, const std::uint8_t* in, const std::uint8_t* key) {
+    using vrax5::HEAD_BYTES;
     std::uint32_t match = key[0];
     std::uint32_t m = 1;
     // A root holds one byte, equal to key[0], and the key has two: always greater.
     std::uint32_t end = match;
     std::uint32_t direction = GREATER;
     std::uint32_t next = nodes[end].link[GREATER];
+    const std::uint32_t key_head = head_bytes(key);
     while (next != 0) {
         const PhraseNode& node = nodes[next];
+        // The search is bound by the latency of node loads: fetch both children while this
+        // node is compared.
+        __builtin_prefetch(&nodes[node.link[LESS]]);
+        __builtin_prefetch(&nodes[node.link[GREATER]]);
         end = next;
         const std::uint32_t t = m + 1;
-        const std::uint32_t h = node.length;
-        // Every phrase of this tree starts with key[0]; compare from the second byte.
-        const int order = compare_bytes(key + 1, in + node.text + 1, std::min(t, h) - 1);
-        if (order != 0) {
-            direction = order < 0 ? LESS : GREATER;
-        } else if (h != t) {
-            direction = h > t ? LESS : GREATER;
-        } else {
+        const std::uint32_t h = node.head & vrax5::HEAD_LENGTH_MASK;
+        // Compare the key's first t bytes with the phrase. Byte 0 is equal (every phrase of this
+        // tree starts with key[0]); of the next ones, up to 3 are in the heads. With the key's
+        // length placed where the head keeps the phrase's, one integer comparison orders the two
+        // whenever the heads hold every byte to compare or differ: greater when the bytes are
+        // greater or equal and the key longer, equal when the phrase is the key.
+        const std::uint32_t k = std::min(t, h);
+        const std::uint32_t in_head = std::min(k - 1, HEAD_BYTES);
+        const std::uint32_t mask = ~std::uint32_t(0) << (32 - 8 * in_head);
+        const std::uint32_t key_side = (key_head & mask) | t;
+        const std::uint32_t node_side = node.head & (mask | vrax5::HEAD_LENGTH_MASK);
+        bool greater = key_side >= node_side;
+        bool equal = key_side == node_side;
+        if (k > 1 + HEAD_BYTES && (key_side ^ node_side) <= vrax5::HEAD_LENGTH_MASK) {
+            // The heads agree and the phrase has more bytes to compare: read its text.
+            const int order = compare_bytes(key + 1 + HEAD_BYTES, in + node.text + 1 + HEAD_BYTES,
+                                            k - 1 - HEAD_BYTES);
+            if (order != 0) {
+                greater = order > 0;
+                equal = false;
+            }
+        }
+        if (equal) {
+            // The phrase equals the key: the longest match so far; look for longer ones.
             match = next;
             m = t;
             if (t == vrax5::MAX_PHRASE_LENGTH) return {match, m, end, GREATER};
-            direction = GREATER;
         }
+        direction = greater ? GREATER : LESS;
         next = node.link[direction];
     }
     return {match, m, end, direction};
@@ -106,7 +133,7 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
     // reached only through links written in this call.
     for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k) {
         tables->root_text[k] = std::uint8_t(k);
-        nodes[k] = PhraseNode{k, {0, 0}, 1, {}};
+        nodes[k] = PhraseNode{k, {0, 0}, 1};
     }
 
     write_block_header(out, BLOCK_CODED);
@@ -130,10 +157,10 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
             // empty link where the search stopped, unless the search stopped at a 255-byte
             // phrase: then it keeps its number but stays out of the tree.
             PhraseNode& end = nodes[found.end];
-            if (end.length == vrax5::MAX_PHRASE_LENGTH) {
-                nodes[number].length = 0;
+            if ((end.head & vrax5::HEAD_LENGTH_MASK) == vrax5::MAX_PHRASE_LENGTH) {
+                nodes[number].head = 0;  // length 0: not in the tree
             } else {
-                nodes[number] = PhraseNode{p, {0, 0}, std::uint8_t(found.length + 1), {}};
+                nodes[number] = PhraseNode{p, {0, 0}, head_bytes(in + p) | (found.length + 1)};
                 end.link[found.direction] = std::uint16_t(number);
             }
             if (++number == vrax5::PHRASE_COUNT) [[unlikely]] {

@@ -36,15 +36,23 @@ inline constexpr std::uint32_t GREATER = 1;
 // One phrase of the compressor's tree, indexed by phrase number. `text` is the offset in the
 // input block of the phrase's first byte; a root phrase is its own number and its text is never
 // read (every phrase in root k's tree starts with byte k). A link of 0 means no child, since
-// phrase 0 is a root and never anyone's child. `length` 0 marks a phrase that was numbered but
-// left out of the tree.
+// phrase 0 is a root and never anyone's child.
+//
+// `head` holds the phrase's length (1 to 255; 0 for a phrase that was numbered but left out of
+// the tree) in bits 0-7 and, above it, a copy of the phrase's bytes 1 to 3, byte 1 highest, so
+// that comparing heads as integers compares those bytes in phrase order. The bytes past the end
+// of a shorter phrase are whatever followed it in the input and are never compared. With them a
+// search decides most nodes without reading the phrase's text.
 struct PhraseNode {
     std::uint32_t text;
     std::uint16_t link[2];  // [LESS], [GREATER]
-    std::uint8_t length;
-    std::uint8_t unused[3];
+    std::uint32_t head;
 };
 static_assert(sizeof(PhraseNode) == 12, "12-byte nodes keep the tree within the working memory");
+
+inline constexpr std::uint32_t HEAD_LENGTH_MASK = 0xFF;
+// Phrase bytes 1 to 3 are kept in the head.
+inline constexpr std::uint32_t HEAD_BYTES = 3;
 
 struct CompressorTables {
     PhraseNode nodes[PHRASE_COUNT];
