@@ -115,9 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     AbandonTest, Vrax5Vectors,
     ::testing::Values(Vector{"OutputReachesInputLength", no_pairs_510, coded(roots(no_pairs_510))},
-                      Vector{"OutputPassesInputLength", no_pairs_511, stored(no_pairs_511)},
-                      Vector{"NoRepeatsStored", generate(Shape::random, 600, 5),
-                             stored(generate(Shape::random, 600, 5))}),
+                      Vector{"OutputPassesInputLength", no_pairs_511, stored(no_pairs_511)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Phrases left out of the tree still take their numbers: after the 255-byte run phrase, a new
@@ -169,15 +167,6 @@ TEST(Vrax5Compress, RanOutOfNodes) {
     EXPECT_STREQ(r.message, "Ran out of nodes.");
 }
 
-TEST(Vrax5Identity, Record) {
-    CodecSession codec(vrax5_codec_call);
-    EXPECT_EQ(codec.identity().id, 0x4A619944u);
-    EXPECT_EQ(codec.identity().memory, 786752u);
-    EXPECT_STREQ(codec.identity().name, "VRAX5");
-    EXPECT_STREQ(codec.identity().version, "1.0");
-    EXPECT_STREQ(codec.identity().date, "17-Jul-1990");
-}
-
 // --- Decoder ---
 
 struct DecodeCase {
@@ -195,8 +184,9 @@ class Vrax5Decode : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(Vrax5Decode, GivesOutputOrRefuses) {
     const DecodeCase& c = GetParam();
+    // Decoded twice: with fresh working memory, and with tables that still hold the phrases of
+    // an earlier block, which must not count as defined.
     CodecSession codec(vrax5_codec_call);
-    // Leave phrases of an earlier block in the tables: they must not be taken as defined.
     Bytes earlier = codec.compress(repeat('z', 5000));
     codec.decompress(earlier, 5000);
 
@@ -253,14 +243,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // 65,280 items number 256..65535; the next item numbers 256 again and may name any number, even
-// the one it is about to redefine (phrase 256 from before the wrap, "aa").
+// 256, the one it is about to redefine (its phrase from before the wrap, "aa"). The item after
+// it names the new phrase 256: that item's 2 bytes plus the next "a".
 TEST(Vrax5Decompress, NumbersWrapAndThenAllAreDefined) {
     const std::vector<std::uint32_t> first_round = same(0x61, 65280);
     CodecSession codec(vrax5_codec_call);
     for (std::uint32_t x : {256u, 65535u, 1000u}) {
         Bytes out = codec.decompress(coded(first_round + std::vector<std::uint32_t>{x, 256}), 70000);
         ASSERT_EQ(codec.status(), CodecStatus::ok) << x;
-        // Phrase 256 after the wrap is the item x plus the next "a".
         EXPECT_EQ(out, repeat(0x61, 65280 + 2 + 3)) << x;
     }
 }
@@ -281,7 +271,6 @@ TEST(Vrax5Decompress, LeftOutPhraseLengthsKeepEightBits) {
 TEST(Vrax5Decompress, RefusesItemsAtOddAddress) {
     // Length is tested first: an odd-length block at an odd address reports its length.
     Bytes buffer = hex("FF 00 00 00 00 00 41 42");
-    CodecSession codec(vrax5_codec_call);
     Bytes memory(vrax5::WORK_SIZE);
     Bytes out(16);
     const std::uint8_t* even = buffer.data();  // vectors allocate with at least 8-byte alignment
@@ -326,16 +315,6 @@ TEST(Vrax5RoundTrip, GeneratedInputs) {
                     << shape_name(shape) << " n=" << n << " seed=" << seed;
             }
         }
-    }
-}
-
-TEST(Vrax5RoundTrip, ManyBlocksOneWorkingMemory) {
-    CodecSession codec(vrax5_codec_call);
-    const Bytes data = concat(generate(Shape::text, 150000, 9), generate(Shape::runs, 100000, 9));
-    for (std::size_t at = 0; at < data.size(); at += 65536) {
-        const Bytes input(data.begin() + std::ptrdiff_t(at),
-                          data.begin() + std::ptrdiff_t(std::min(data.size(), at + 65536)));
-        EXPECT_EQ(codec.decompress(codec.compress(input), std::uint32_t(input.size())), input) << at;
     }
 }
 
