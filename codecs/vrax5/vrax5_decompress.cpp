@@ -12,9 +12,8 @@
 
 namespace {
 
-// A phrase copy writes at most 256 bytes (a 255-byte phrase plus one; the 8-bit length of such a
-// phrase reads as 1, so no copy is longer). The wide copy rounds up to whole 8- or 16-byte
-// chunks, which stays within 256 bytes as well.
+// A phrase copy writes at most 256 bytes, since a phrase's length less one is kept in 8 bits.
+// The wide copy rounds up to whole 8- or 16-byte chunks, which stays within 256 bytes as well.
 constexpr std::uint32_t MAX_PHRASE_COPY = 256;
 constexpr std::size_t WIDE_ROOM = MAX_PHRASE_COPY;
 static_assert((MAX_PHRASE_COPY + 15) / 16 * 16 <= WIDE_ROOM);

@@ -34,8 +34,8 @@ inline constexpr std::uint32_t LESS = 0;
 inline constexpr std::uint32_t GREATER = 1;
 
 // One phrase of the compressor's tree, indexed by phrase number. `text` is the offset in the
-// input block of the phrase's first byte; a root phrase is its own number and its text is never
-// read (every phrase in root k's tree starts with byte k). A link of 0 means no child, since
+// input block of the phrase's first byte; root k's text is k, the offset of its byte in
+// root_text, and is never read (every phrase in root k's tree starts with byte k). A link of 0 means no child, since
 // phrase 0 is a root and never anyone's child.
 //
 // `head` holds the phrase's length (1 to 255; 0 for a phrase that was numbered but left out of
@@ -63,7 +63,9 @@ struct CompressorTables {
 // root phrase is decoded from its number, so its start is never read.
 struct DecompressorTables {
     std::uint32_t phrase_start[PHRASE_COUNT];
-    std::uint8_t phrase_length_less_one[PHRASE_COUNT];  // 8 bits: a 256-byte phrase reads as 0
+    // Kept to 8 bits as the format does: a phrase one byte longer than a 256-byte one reads as
+    // 0, a single byte. Only blocks the compressor does not write name such phrases.
+    std::uint8_t phrase_length_less_one[PHRASE_COUNT];
 };
 
 // 786,432 bytes of nodes, 256 of root text, and 3 for the alignment of the working memory.
