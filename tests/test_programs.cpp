@@ -18,6 +18,7 @@ const Program PROGRAMS[] = {
     {"vrax1", 1u << 20},
     {"vrax1a", 1u << 20},
     {"vrax2", 1u << 20},
+    {"vrax5", 1u << 16},
 };
 
 std::string usage_text(const std::string& argv0) {
