@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "driver.h"
 #include "driver_io.h"
@@ -92,12 +93,12 @@ int driver_main(int argc, char** argv, const CodecBinding& codec, const BlockBuf
     const char* in_path = argv[2];
     const char* out_path = argv[3];
 
-    // The working memory lives for the whole run and is released by the process's end.
-    void* work_memory = nullptr;
+    // The working memory lives for the whole run: it is released only as the program ends.
+    std::unique_ptr<void, decltype(&std::free)> work_memory(nullptr, &std::free);
     if (codec.codec_call != nullptr) {
         CodecResult identity{};
         codec.codec_call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &identity);
-        work_memory = std::calloc(identity.identity->memory, 1);
+        work_memory.reset(std::calloc(identity.identity->memory, 1));
         if (work_memory == nullptr) {
             std::puts("Out of memory");
             return EXIT_FAIL;
@@ -120,7 +121,7 @@ int driver_main(int argc, char** argv, const CodecBinding& codec, const BlockBuf
         return EXIT_FAIL;
     }
 
-    const StreamSetup setup{codec, work_memory, buffers};
+    const StreamSetup setup{codec, work_memory.get(), buffers};
     StreamOutcome outcome = compressing ? compress_stream(in, output.file, setup)
                                         : decompress_stream(in, output.file, setup);
     if (outcome.error == StreamError::none && !finish_output(output)) {

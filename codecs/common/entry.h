@@ -58,6 +58,7 @@ T* aligned_work_memory(void* work_memory) {
 template <std::uint32_t BIAS>
 struct OffsetCopyItems {
     static constexpr std::uint32_t LENGTH_BIAS = BIAS;
+    static constexpr bool PLAIN_LITERALS = true;
 
     void literal(std::uint8_t*, std::uint8_t*) {}
 

@@ -10,6 +10,7 @@
 // meaning is the codec's.
 #pragma once
 
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -153,9 +154,32 @@ inline constexpr std::uint32_t FAST_GROUP_IN = 2 + 16 * 2;
 inline constexpr std::uint32_t FAST_GROUP_OUT = 15 * MAX_ITEM_COPY + WIDE_COPY_MAX;
 static_assert(FAST_GROUP_OUT >= 16 * MAX_ITEM_COPY, "a group must also fit when every item is exact");
 
+// Codecs whose literals need no table work copy a run of literals with one 16-byte move. The run
+// starts at most 31 item bytes into the group, so it reads up to 16 bytes beyond that; it starts
+// at most 15 × 18 output bytes into the group and writes 16.
+inline constexpr std::uint32_t LITERAL_RUN_WIDTH = 16;
+inline constexpr std::uint32_t FAST_GROUP_IN_RUNS = 2 + 31 + LITERAL_RUN_WIDTH;
+static_assert(15 * MAX_ITEM_COPY + LITERAL_RUN_WIDTH <= FAST_GROUP_OUT);
+
+template <class Items>
+concept PlainLiterals = Items::PLAIN_LITERALS;
+
+// One copy item at ip inside the fast loop; false when the codec refuses it.
+template <class Items>
+inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, std::uint8_t*& op) {
+    std::uint32_t number = std::uint32_t(ip[0] >> 4) << 8 | ip[1];
+    std::uint32_t len = (ip[0] & 0xFu) + Items::LENGTH_BIAS;
+    ip += 2;
+    if (!items.template copy<true>(out, op, number, len)) [[unlikely]]
+        return false;
+    op += len;
+    return true;
+}
+
 // Decodes the items of a coded block (is_coded_block is true) into out[0 .. out_cap - 1].
 // The codec supplies `items` with:
 //     static constexpr std::uint32_t LENGTH_BIAS;   copy length = length code + LENGTH_BIAS
+//     static constexpr bool PLAIN_LITERALS;         (optional) literals need no call at all
 //     void literal(std::uint8_t* out, std::uint8_t* op);
 //         called after a literal was written at op (out is the start of the output)
 //     template <bool WIDE> bool copy(std::uint8_t* out, std::uint8_t* op,
@@ -175,21 +199,39 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
     std::uint8_t* const out_end = out + out_cap;
 
     // Fast loop: whole groups while both buffers have room for the worst case of a group.
-    while (std::size_t(in_end - ip) >= FAST_GROUP_IN && std::size_t(out_end - op) >= FAST_GROUP_OUT) {
-        std::uint32_t word = load16(ip);
-        ip += 2;
-        for (std::uint32_t k = 0; k < 16; ++k, word >>= 1) {
-            if (word & 1) {
-                std::uint32_t number = std::uint32_t(ip[0] >> 4) << 8 | ip[1];
-                std::uint32_t len = (ip[0] & 0xFu) + BIAS;
-                ip += 2;
-                if (!items.template copy<true>(out, op, number, len)) [[unlikely]]
+    if constexpr (PlainLiterals<Items>) {
+        while (std::size_t(in_end - ip) >= FAST_GROUP_IN_RUNS &&
+               std::size_t(out_end - op) >= FAST_GROUP_OUT) {
+            // A marker bit above the 16 flags ends the group; each step takes the run of
+            // literals before the next copy (possibly empty), then that copy.
+            std::uint32_t word = std::uint32_t(load16(ip)) | 0x10000u;
+            ip += 2;
+            for (;;) {
+                const unsigned run = unsigned(std::countr_zero(word));
+                std::memcpy(op, ip, LITERAL_RUN_WIDTH);
+                op += run;
+                ip += run;
+                word >>= run;
+                if (word == 1) break;
+                if (!fast_copy(items, ip, out, op)) [[unlikely]]
                     return CodecStatus::malformed;
-                op += len;
-            } else {
-                *op = *ip++;
-                items.literal(out, op);
-                ++op;
+                word >>= 1;
+            }
+        }
+    } else {
+        while (std::size_t(in_end - ip) >= FAST_GROUP_IN &&
+               std::size_t(out_end - op) >= FAST_GROUP_OUT) {
+            std::uint32_t word = load16(ip);
+            ip += 2;
+            for (std::uint32_t k = 0; k < 16; ++k, word >>= 1) {
+                if (word & 1) {
+                    if (!fast_copy(items, ip, out, op)) [[unlikely]]
+                        return CodecStatus::malformed;
+                } else {
+                    *op = *ip++;
+                    items.literal(out, op);
+                    ++op;
+                }
             }
         }
     }
