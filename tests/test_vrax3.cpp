@@ -47,6 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
         Vector{"FillStringThrice", times(FILL, 3), hex("00 00 00 00 FF FF 4F F0 4F F0 4F F0")},
         Vector{"AbTwentyTimes", times(ascii("ab"), 20),
                hex("00 00 00 00 F0 FF 61 62 61 62 6F F1 6F F1")},
+        // The copy at offset 3 inserts positions 1 and 2 (pending, same slot 0x20E) and then its
+        // own position 3, last: so the copy at offset 10 reads from 3 and gets 7 bytes (from 2
+        // it would get 6).
+        Vector{"CopyEntersAfterPendingLiterals", ascii("aaaaaaaaabaaaaaabbaabaaaabab"),
+               hex("00 00 00 00 28 00 61 61 61 23 0E 62 24 0E 62 61 61 62 61 61 61 61 62 61 "
+                   "FE FF 62")},
         // Sixteen items fill the first word exactly: three literals, thirteen copies of 18.
         Vector{"ControlWordFillsExactly", repeat('a', 237),
                concat(hex("00 00 00 00 F8 FF 61 61 61"), times(hex("2F 0E"), 13))},

@@ -68,6 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
         Vector{"LongerWayWins", ascii("abbbbabbaabbaabbaaaabababaaabb"),
                hex("00 00 00 00 A0 00 61 62 62 62 62 60 B8 61 66 BD 61 61 62 61 62 61 62 61 "
                    "F0 FF 61 61 62 62")},
+        // The copy at offset 3 makes three insertions: pending position 1 (way 1 of set 289),
+        // pending 2 (way 2 of set 36), then its own 3 (way 3 of set 215). The copy at offset 6
+        // finds position 2 in slot 290 and takes 8 bytes from it.
+        Vector{"CopyPositionInsertedLast", ascii("abbabbbabbbabbaaabbbbaab"),
+               hex("00 00 00 00 18 80 61 62 62 60 B8 15 22 61 61 61 62 62 62 62 61 61 62")},
         // Sixteen items fill the first word exactly: no second word follows.
         Vector{"ControlWordFillsExactly", repeat('a', 237),
                concat(hex("00 00 00 00 F8 FF 61 61 61"), times(hex("0F 70"), 13))},
