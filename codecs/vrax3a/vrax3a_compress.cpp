@@ -33,12 +33,13 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
             // Differing at the best length so far, it cannot be strictly longer: skip it.
             if (candidate[best_len] != p[best_len]) continue;
             const std::uint32_t len = match_length_18(p, candidate);
-            if (len > best_len) {
+            if (len > best_len) {  // strictly longer: of equal lengths the lowest way stays
                 best_len = len;
                 best_way = w;
                 if (len == vrax3a::MAX_LENGTH) break;  // no later way can beat it
             }
         }
+        // All eight lookups are done; only now may this item insert anything.
         if (best_len >= vrax3a::LENGTH_BIAS) {
             pending.copy(table, i, first);
             return emit_copy(op, first + best_way, best_len - vrax3a::LENGTH_BIAS, best_len);
