@@ -15,7 +15,14 @@ struct Program {
 };
 
 const Program PROGRAMS[] = {
+    {"vrax1", 1u << 20},
     {"vrax1a", 1u << 20},
+    {"vrax2", 1u << 20},
+    {"vrax3", 1u << 20},
+    {"vrax3-64k", 1u << 16},
+    {"vrax3a", 1u << 20},
+    {"vrax3a-16m", 1u << 24},
+    {"vrax5", 1u << 16},
 };
 
 std::string usage_text(const std::string& argv0) {

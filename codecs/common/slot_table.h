@@ -1,0 +1,117 @@
+// Slot tables rebuilt in step by compressor and decompressor (VRAX3, VRAX3-A): a copy item names a
+// slot instead of an offset, so both sides must insert the same positions in the same order.
+//
+// A position enters the table under a key computed from its three bytes. A literal's bytes are
+// not all known to the decoder until two more bytes follow it, so both sides defer a literal's
+// insertion: it happens at the second item after the literal, or at the first copy after it,
+// whichever comes first. A copy's own position goes in last, under the key of the slot it names.
+//
+// The codec supplies the Table:
+//     static std::uint32_t key(const std::uint8_t* p);      where the three bytes p[0..2] go
+//     static std::uint32_t key_of_slot(std::uint32_t slot); where a copy naming `slot` goes
+//     std::uint32_t entry(std::uint32_t slot) const;        the position that `slot` holds
+//     void insert(std::uint32_t key, std::uint32_t position);
+// Entries are 32-bit positions in the current block, or FILL_POSITION for the fill string.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "copy.h"
+#include "fill_string.h"
+
+namespace vrax {
+
+// Both codecs' tables have 4096 slots of 32 bits: 16 KiB of the working memory.
+inline constexpr std::uint32_t SLOT_TABLE_ENTRIES = 4096;
+
+// The state at the start of every coding call: every slot names the fill string.
+inline void fill_slot_table(std::uint32_t* slots) {
+    std::fill_n(slots, SLOT_TABLE_ENTRIES, FILL_POSITION);
+}
+
+// Compressor side: the keys of up to two literals coded at matched offsets just before the
+// current item, whose positions have yet to enter the table. The newer one belongs to position
+// i - 1, the older one to i - 2; a copy clears both.
+template <class Table>
+class PendingInsertions {
+public:
+    // A literal coded at matched offset i, its three bytes under `key`. The literal two items
+    // back (if pending) enters now; this one waits.
+    void literal(Table& table, std::uint32_t i, std::uint32_t key) {
+        if (pending_ == 2)
+            table.insert(older_, i - 2);
+        else
+            ++pending_;
+        older_ = newer_;
+        newer_ = key;
+    }
+
+    // A copy at offset i under `key`: the pending literals enter, oldest first, then the copy's
+    // own position, last, so that it wins a slot that they share.
+    void copy(Table& table, std::uint32_t i, std::uint32_t key) {
+        if (pending_ == 2) table.insert(older_, i - 2);
+        if (pending_ >= 1) table.insert(newer_, i - 1);
+        pending_ = 0;
+        table.insert(key, i);
+    }
+
+private:
+    std::uint32_t older_ = 0;
+    std::uint32_t newer_ = 0;
+    std::uint32_t pending_ = 0;  // 0 to 2
+};
+
+// Decompressor side: the Items of decode_items. It counts the literals since the last copy
+// (capped at 2) and inserts each literal's position as soon as its three bytes are written, which
+// is the moment the compressor inserts it. Every position it inserts lies before the output
+// position, and it reads only bytes already written, so a hostile block cannot make it read
+// outside the output: a slot names either written output or the fill string.
+template <class Table>
+class SlotCopyItems {
+public:
+    static constexpr std::uint32_t LENGTH_BIAS = 3;
+
+    explicit SlotCopyItems(Table table) : table_(table) {}
+
+    // A literal was written at op: the literal two back now has its three bytes op[-2..0].
+    void literal(std::uint8_t* out, std::uint8_t* op) {
+        if (literals_ == 2)
+            insert(out, op - 2);
+        else
+            ++literals_;
+    }
+
+    template <bool WIDE>
+    bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t slot, std::uint32_t len) {
+        const auto o = std::uint32_t(op - out);
+        const std::uint32_t position = table_.entry(slot);
+        if (position == FILL_POSITION) {
+            copy_from_fill<WIDE>(op, len);
+        } else {
+            // Cannot fail: every inserted position is below the output position at that time.
+            if (position >= o) [[unlikely]]
+                return false;
+            if constexpr (WIDE)
+                copy_forward_wide(op, out + position, len);
+            else
+                copy_forward_exact(op, out + position, len);
+        }
+        // The pending literals' three bytes end at op[1] at the latest, inside this copy (len ≥ 3).
+        if (literals_ >= 1) insert(out, op - literals_);
+        if (literals_ == 2) insert(out, op - 1);
+        literals_ = 0;
+        table_.insert(Table::key_of_slot(slot), o);
+        return true;
+    }
+
+private:
+    void insert(const std::uint8_t* out, const std::uint8_t* p) {
+        table_.insert(Table::key(p), std::uint32_t(p - out));
+    }
+
+    Table table_;
+    std::uint32_t literals_ = 0;  // literals since the last copy, at most 2
+};
+
+}  // namespace vrax

@@ -1,0 +1,19 @@
+// VRAX2's identity record and entry point.
+#include "vrax2.h"
+
+#include "entry.h"
+#include "vrax2_internal.h"
+
+const AlgorithmIdentity vrax2_identity = {
+    0x3D8F733A,            vrax2::WORK_SIZE,           "VRAX2",
+    "1.0",                 "25-Nov-1990",              vrax::IDENTITY_COPYRIGHT,
+    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
+};
+
+CodecStatus vrax2_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* source,
+                             std::uint32_t source_length, std::uint8_t* destination,
+                             std::uint32_t destination_capacity, CodecResult* result) {
+    return vrax::dispatch_action(vrax2_identity, vrax2_compress, vrax2_decompress, action,
+                                 work_memory, source, source_length, destination,
+                                 destination_capacity, result);
+}

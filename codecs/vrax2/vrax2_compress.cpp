@@ -1,0 +1,50 @@
+// VRAX2 compressor: one hash probe and one phrase-table read per item that may start a copy.
+#include <cstdint>
+#include <cstring>
+
+#include "bytes.h"
+#include "entry.h"
+#include "fill_string.h"
+#include "hash3.h"
+#include "item_stream.h"
+#include "vrax2.h"
+#include "vrax2_internal.h"
+
+CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
+                           std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
+    using namespace vrax;
+    if (out_cap < item_stream_bound(in_size)) [[unlikely]]
+        return destination_too_small(result);
+
+    // Hash slot -> the phrase number of the last item whose first three bytes hashed there.
+    // Phrase number -> start position in `in` of the item that last took it, or FILL_POSITION.
+    // Every slot starts at phrase 0 and phrase 0 starts as the fill string, so the first item of a
+    // block is compared with the fill string; no other entry is read before an item writes it.
+    std::uint16_t* const hash = aligned_work_memory<std::uint16_t>(work_memory);
+    std::uint32_t* const phrase = reinterpret_cast<std::uint32_t*>(hash + vrax2::HASH_SLOTS);
+    std::memset(hash, 0, vrax2::HASH_TABLE_BYTES);
+    phrase[0] = FILL_POSITION;
+    std::uint32_t k = 0;  // the number the next matched item takes
+
+    // A matched item (i + 18 ≤ in_size). The candidate is read before either table is written:
+    // when the slot names k itself, the candidate is where k started 4096 items ago. Inlined into
+    // both loops of the envelope, so that the tables and k stay in registers.
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
+                            __attribute__((always_inline)) -> std::uint32_t {
+        const std::uint8_t* const p = in + i;
+        const std::uint32_t slot = hash3_slot(p);
+        const std::uint32_t number = hash[slot];
+        const std::uint32_t candidate = phrase[number];
+        hash[slot] = std::uint16_t(k);
+        phrase[k] = i;
+        k = (k + 1) & vrax2::PHRASE_MASK;
+        // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier position
+        // because it lies before p, and the fill string because it is padded.
+        const std::uint32_t len = match_length_18(p, entry_bytes(in, candidate));
+        if (len >= vrax2::MIN_COPY) return emit_copy(op, number, len - vrax2::LENGTH_BIAS, len);
+        return emit_literal(op, *p);
+    };
+    result->length =
+        compress_items<vrax2::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+    return CodecStatus::ok;
+}

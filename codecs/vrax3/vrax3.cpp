@@ -1,0 +1,19 @@
+// VRAX3's identity record and entry point.
+#include "vrax3.h"
+
+#include "entry.h"
+#include "vrax3_internal.h"
+
+const AlgorithmIdentity vrax3_identity = {
+    0x032DDEA8,           vrax3::WORK_SIZE,           "VRAX3",
+    "1.0",                "31-Dec-1990",              vrax::IDENTITY_COPYRIGHT,
+    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
+};
+
+CodecStatus vrax3_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* source,
+                             std::uint32_t source_length, std::uint8_t* destination,
+                             std::uint32_t destination_capacity, CodecResult* result) {
+    return vrax::dispatch_action(vrax3_identity, vrax3_compress, vrax3_decompress, action,
+                                 work_memory, source, source_length, destination,
+                                 destination_capacity, result);
+}

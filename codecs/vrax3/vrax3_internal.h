@@ -1,0 +1,31 @@
+// VRAX3's constants and its direct-mapped slot table, shared by its sources and its tests.
+#pragma once
+
+#include <cstdint>
+
+#include "hash3.h"
+#include "slot_table.h"
+
+namespace vrax3 {
+
+// A copy needs 18 bytes of look-ahead; items in the last 17 bytes of a block are literals.
+inline constexpr std::uint32_t LOOKAHEAD = 18;
+// Copy lengths are length code + 3, so 3 to 18.
+inline constexpr std::uint32_t LENGTH_BIAS = 3;
+
+inline constexpr std::uint32_t WORK_SIZE = 16400;
+static_assert(vrax::SLOT_TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
+
+// The table as the shared slot-table code sees it: a key is a slot, and an insertion replaces
+// whatever the slot held.
+struct DirectSlots {
+    std::uint32_t* slots;
+
+    static std::uint32_t key(const std::uint8_t* p) { return vrax::hash3_slot(p); }
+    static std::uint32_t key_of_slot(std::uint32_t slot) { return slot; }
+
+    std::uint32_t entry(std::uint32_t slot) const { return slots[slot]; }
+    void insert(std::uint32_t slot, std::uint32_t position) { slots[slot] = position; }
+};
+
+}  // namespace vrax3

@@ -1,0 +1,41 @@
+// VRAX3-A's constants and its set-associative slot table, shared by its sources and its tests.
+#pragma once
+
+#include <cstdint>
+
+#include "hash3.h"
+#include "slot_table.h"
+
+namespace vrax3a {
+
+// A copy needs 18 bytes of look-ahead; items in the last 17 bytes of a block are literals.
+inline constexpr std::uint32_t LOOKAHEAD = 18;
+// Copy lengths are length code + 3, so 3 to 18; no candidate is followed further than 18 bytes.
+inline constexpr std::uint32_t LENGTH_BIAS = 3;
+inline constexpr std::uint32_t MAX_LENGTH = 18;
+
+// 4096 slots of 32 bits as 512 sets of 8 ways: slot = set * 8 + way.
+inline constexpr std::uint32_t WAYS = 8;
+inline constexpr std::uint32_t WORK_SIZE = 16400;
+static_assert(vrax::SLOT_TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
+
+// The table as the shared slot-table code sees it. A key is the first slot of a set; one cycle
+// counter, shared by all sets, picks the way that the next insertion overwrites.
+struct WaySets {
+    std::uint32_t* slots;
+    std::uint32_t cycle = 0;
+
+    // First slot of the set of the three bytes at p: the 9-bit set (product bits 4 to 12) times 8.
+    static std::uint32_t key(const std::uint8_t* p) { return vrax::hash3_product(p) >> 1 & 0xFF8; }
+    // A copy's own position goes into the set of the slot it names.
+    static std::uint32_t key_of_slot(std::uint32_t slot) { return slot & ~(WAYS - 1); }
+
+    std::uint32_t entry(std::uint32_t slot) const { return slots[slot]; }
+
+    void insert(std::uint32_t first, std::uint32_t position) {
+        slots[first + cycle] = position;
+        cycle = (cycle + 1) & (WAYS - 1);
+    }
+};
+
+}  // namespace vrax3a

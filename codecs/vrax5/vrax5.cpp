@@ -1,0 +1,19 @@
+// VRAX5's identity record and entry point.
+#include "vrax5.h"
+
+#include "entry.h"
+#include "vrax5_internal.h"
+
+const AlgorithmIdentity vrax5_identity = {
+    0x4A619944,           vrax5::WORK_SIZE,           "VRAX5",
+    "1.0",                "17-Jul-1990",              vrax::IDENTITY_COPYRIGHT,
+    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
+};
+
+CodecStatus vrax5_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* source,
+                             std::uint32_t source_length, std::uint8_t* destination,
+                             std::uint32_t destination_capacity, CodecResult* result) {
+    return vrax::dispatch_action(vrax5_identity, vrax5_compress, vrax5_decompress, action,
+                                 work_memory, source, source_length, destination,
+                                 destination_capacity, result);
+}

@@ -1,0 +1,76 @@
+// VRAX5's constants and table layouts, shared by its sources and its tests.
+#pragma once
+
+#include <cstdint>
+
+namespace vrax5 {
+
+// Phrase numbers 0 to 255 are the single bytes; the items of a block number 256, 257, ... .
+inline constexpr std::uint32_t ROOT_COUNT = 256;
+inline constexpr std::uint32_t FIRST_PHRASE = ROOT_COUNT;
+inline constexpr std::uint32_t PHRASE_COUNT = 65536;
+// A phrase holds at most 255 bytes; the compressor seeks no longer match.
+inline constexpr std::uint32_t MAX_PHRASE_LENGTH = 255;
+// The last 256 bytes of a block are never searched: a search at P reads up to P + 254 and the
+// new phrase ends at P + 255 at most, so P < n - 256 keeps both inside the block.
+inline constexpr std::uint32_t TAIL_LENGTH = 256;
+// Items are 2 bytes. Before every item of the phrase part the output stays within n bytes, so
+// the phrase part ends by n + 2 bytes, and the tail (never tested) adds up to 2 × 256.
+inline constexpr std::uint32_t ITEM_SIZE = 2;
+inline constexpr std::uint32_t BOUND_EXTRA = ITEM_SIZE + ITEM_SIZE * TAIL_LENGTH;
+static_assert(BOUND_EXTRA == 514);
+
+inline constexpr std::uint64_t compress_bound(std::uint32_t n) {
+    return std::uint64_t(n) + BOUND_EXTRA;
+}
+
+inline constexpr const char* MESSAGE_ODD_LENGTH = "vrax5_decompress: Input block is of odd length.";
+inline constexpr const char* MESSAGE_ODD_ALIGNED = "vrax5_decompress: Input block is odd aligned.";
+inline constexpr const char* MESSAGE_NO_RUN = "unroll==0.";
+inline constexpr const char* MESSAGE_OUT_OF_NODES = "Ran out of nodes.";
+
+// Directions in the tree, also the index of the link that a search follows.
+inline constexpr std::uint32_t LESS = 0;
+inline constexpr std::uint32_t GREATER = 1;
+
+// One phrase of the compressor's tree, indexed by phrase number. `text` is the offset in the
+// input block of the phrase's first byte; root k's text is k, the offset of its byte in
+// root_text, and is never read (every phrase in root k's tree starts with byte k). A link of 0 means no child, since
+// phrase 0 is a root and never anyone's child.
+//
+// `head` holds the phrase's length (1 to 255; 0 for a phrase that was numbered but left out of
+// the tree) in bits 0-7 and, above it, a copy of the phrase's bytes 1 to 3, byte 1 highest, so
+// that comparing heads as integers compares those bytes in phrase order. The bytes past the end
+// of a shorter phrase are whatever followed it in the input and are never compared. With them a
+// search decides most nodes without reading the phrase's text.
+struct PhraseNode {
+    std::uint32_t text;
+    std::uint16_t link[2];  // [LESS], [GREATER]
+    std::uint32_t head;
+};
+static_assert(sizeof(PhraseNode) == 12, "12-byte nodes keep the tree within the working memory");
+
+inline constexpr std::uint32_t HEAD_LENGTH_MASK = 0xFF;
+// Phrase bytes 1 to 3 are kept in the head.
+inline constexpr std::uint32_t HEAD_BYTES = 3;
+
+struct CompressorTables {
+    PhraseNode nodes[PHRASE_COUNT];
+    std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
+};
+
+// The decompressor's view of the same memory. A phrase's start is an offset into the output; a
+// root phrase is decoded from its number, so its start is never read.
+struct DecompressorTables {
+    std::uint32_t phrase_start[PHRASE_COUNT];
+    // Kept to 8 bits as the format does: a phrase one byte longer than a 256-byte one reads as
+    // 0, a single byte. Only blocks the compressor does not write name such phrases.
+    std::uint8_t phrase_length_less_one[PHRASE_COUNT];
+};
+
+// 786,432 bytes of nodes, 256 of root text, and 3 for the alignment of the working memory.
+inline constexpr std::uint32_t WORK_SIZE = 786752;
+static_assert(sizeof(CompressorTables) + 3 <= WORK_SIZE);
+static_assert(sizeof(DecompressorTables) + 3 <= WORK_SIZE);
+
+}  // namespace vrax5
