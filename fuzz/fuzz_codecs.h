@@ -1,12 +1,17 @@
 // The codecs that the fuzz targets and the seed maker exercise. Adding a codec to them is one line
-// here (and its header above).
+// in the table (and its header below).
 #pragma once
 
 #include <cstdint>
 
 #include "codec.h"
 #include "driver.h"
+#include "vrax1.h"
 #include "vrax1a.h"
+#include "vrax2.h"
+#include "vrax3.h"
+#include "vrax3a.h"
+#include "vrax5.h"
 
 namespace vrax::fuzz {
 
@@ -26,12 +31,11 @@ struct FuzzCodec {
 // block's tail without the overrun test, so its blocks reach in_size + 514, as does its room.
 inline constexpr FuzzCodec FUZZ_CODECS[] = {
     {"vrax1a", vrax1a_codec_call, nullptr, nullptr, 1u << 20, BLOCK_SLACK, 32, 4},
-    // The other codecs, each with its header included above, as they join the library:
-    // {"vrax1", nullptr, vrax1_compress, vrax1_decompress, 1u << 20, DIRECT_CALL_SLACK, 32, 4},
-    // {"vrax2", vrax2_codec_call, nullptr, nullptr, 1u << 20, BLOCK_SLACK, 32, 4},
-    // {"vrax3", vrax3_codec_call, nullptr, nullptr, 1u << 16, BLOCK_SLACK, 32, 4},
-    // {"vrax3a", vrax3a_codec_call, nullptr, nullptr, 1u << 20, BLOCK_SLACK, 32, 4},
-    // {"vrax5", vrax5_codec_call, nullptr, nullptr, 1u << 16, BLOCK_SLACK, 514, 514},
+    {"vrax1", nullptr, vrax1_compress, vrax1_decompress, 1u << 20, DIRECT_CALL_SLACK, 32, 4},
+    {"vrax2", vrax2_codec_call, nullptr, nullptr, 1u << 20, BLOCK_SLACK, 32, 4},
+    {"vrax3", vrax3_codec_call, nullptr, nullptr, 1u << 16, BLOCK_SLACK, 32, 4},
+    {"vrax3a", vrax3a_codec_call, nullptr, nullptr, 1u << 20, BLOCK_SLACK, 32, 4},
+    {"vrax5", vrax5_codec_call, nullptr, nullptr, 1u << 16, BLOCK_SLACK, 514, 514},
 };
 
 inline constexpr std::uint32_t FUZZ_CODEC_COUNT = sizeof FUZZ_CODECS / sizeof FUZZ_CODECS[0];

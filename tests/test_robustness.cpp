@@ -14,7 +14,12 @@
 #include "driver_stream.h"
 #include "program_runner.h"
 #include "test_util.h"
+#include "vrax1.h"
 #include "vrax1a.h"
+#include "vrax2.h"
+#include "vrax3.h"
+#include "vrax3a.h"
+#include "vrax5.h"
 
 namespace vrax::test {
 namespace {
@@ -29,15 +34,14 @@ void PrintTo(const ProgramCase& program, std::ostream* os) { *os << program.name
 
 const ProgramCase PROGRAMS[] = {
     {"vrax1a", {vrax1a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // The other programs, each with its codec's header included above, as they join the build:
-    // {"vrax1", {nullptr, vrax1_compress, vrax1_decompress}, DIRECT_CALL_SLACK},
-    // {"vrax2", {vrax2_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // {"vrax3", {vrax3_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // {"vrax3-64k", {vrax3_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // {"vrax3a", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // {"vrax3a-16m", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // {"vrax3a-256m", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // {"vrax5", {vrax5_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax1", {nullptr, vrax1_compress, vrax1_decompress}, DIRECT_CALL_SLACK},
+    {"vrax2", {vrax2_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax3", {vrax3_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax3-64k", {vrax3_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax3a", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax3a-16m", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax3a-256m", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
+    {"vrax5", {vrax5_codec_call, nullptr, nullptr}, BLOCK_SLACK},
 };
 
 // The in-memory runs cut their input into blocks this long, so a stream has several records.
