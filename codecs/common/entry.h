@@ -1,11 +1,10 @@
 // What every codec's entry point does the same way: the action switch, the destination check of a
-// compressor, the working memory's alignment, and the offset copy of VRAX1 and VRAX1-A.
+// compressor and the working memory's alignment.
 #pragma once
 
 #include <cstdint>
 
 #include "codec.h"
-#include "copy.h"
 
 namespace vrax {
 
@@ -51,27 +50,5 @@ T* aligned_work_memory(void* work_memory) {
     auto address = reinterpret_cast<std::uintptr_t>(work_memory);
     return reinterpret_cast<T*>((address + 3) & ~std::uintptr_t(3));
 }
-
-// Copy items of VRAX1 and VRAX1-A: N is an offset back from the current output position and the
-// length is the length code + BIAS. An offset of 0 or one reaching before the output's start names
-// no byte and makes the block malformed.
-template <std::uint32_t BIAS>
-struct OffsetCopyItems {
-    static constexpr std::uint32_t LENGTH_BIAS = BIAS;
-    static constexpr bool PLAIN_LITERALS = true;
-
-    void literal(std::uint8_t*, std::uint8_t*) {}
-
-    template <bool WIDE>
-    bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {
-        if (offset == 0 || offset > std::size_t(op - out)) [[unlikely]]
-            return false;
-        if constexpr (WIDE)
-            copy_forward_wide(op, op - offset, len);
-        else
-            copy_forward_exact(op, op - offset, len);
-        return true;
-    }
-};
 
 }  // namespace vrax

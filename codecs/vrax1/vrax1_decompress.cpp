@@ -3,6 +3,7 @@
 
 #include "entry.h"
 #include "item_stream.h"
+#include "offset_items.h"
 #include "vrax1.h"
 #include "vrax1_internal.h"
 

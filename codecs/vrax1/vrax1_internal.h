@@ -12,7 +12,6 @@ inline constexpr std::uint32_t LOOKAHEAD = 16;
 // also honours codes 0 and 1.
 inline constexpr std::uint32_t LENGTH_BIAS = 1;
 inline constexpr std::uint32_t MAX_COPY = 15 + LENGTH_BIAS;
-inline constexpr std::uint32_t MAX_OFFSET = 4095;
 // The match length is counted over 16 bytes at p, which the look-ahead guarantees are readable.
 static_assert(MAX_COPY == LOOKAHEAD);
 

@@ -3,6 +3,7 @@
 
 #include "entry.h"
 #include "item_stream.h"
+#include "offset_items.h"
 #include "vrax1a.h"
 #include "vrax1a_internal.h"
 

@@ -9,7 +9,8 @@ namespace vrax1a {
 inline constexpr std::uint32_t LOOKAHEAD = 18;
 // Copy lengths are length code + 3, so 3 to 18.
 inline constexpr std::uint32_t LENGTH_BIAS = 3;
-inline constexpr std::uint32_t MAX_OFFSET = 4095;
+inline constexpr std::uint32_t MAX_COPY = 15 + LENGTH_BIAS;
+static_assert(MAX_COPY == LOOKAHEAD);
 
 // The hash table: 4096 entries of 32 bits, each 0 (empty) or a position in the source plus 1.
 inline constexpr std::uint32_t TABLE_ENTRIES = 4096;
