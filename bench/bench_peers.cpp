@@ -34,6 +34,12 @@ namespace {
 // programs), so every peer codes 1 MiB blocks independently of each other.
 constexpr std::uint32_t PEER_BLOCK_SIZE = 1u << 20;
 
+// LZ4 and Snappy take bytes as char.
+[[maybe_unused]] const char* chars(const std::uint8_t* p) {
+    return reinterpret_cast<const char*>(p);
+}
+[[maybe_unused]] char* chars(std::uint8_t* p) { return reinterpret_cast<char*>(p); }
+
 // A peer: a name and the 1 MiB block size; each subclass brings its library calls.
 class Peer : public BlockCoder {
 public:
@@ -80,16 +86,14 @@ public:
     }
     bool compress(const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
                   std::size_t out_cap, std::size_t* out_size) override {
-        int n = LZ4_compress_default(reinterpret_cast<const char*>(in), reinterpret_cast<char*>(out),
-                                     int(in_size), int(out_cap));
+        int n = LZ4_compress_default(chars(in), chars(out), int(in_size), int(out_cap));
         if (n <= 0) return fail("LZ4_compress_default failed");
         *out_size = std::size_t(n);
         return true;
     }
     bool decompress(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
                     std::size_t out_cap, std::uint32_t, std::size_t* out_size) override {
-        int n = LZ4_decompress_safe(reinterpret_cast<const char*>(in), reinterpret_cast<char*>(out),
-                                    int(in_size), int(out_cap));
+        int n = LZ4_decompress_safe(chars(in), chars(out), int(in_size), int(out_cap));
         if (n < 0) return fail("LZ4_decompress_safe failed");
         *out_size = std::size_t(n);
         return true;
@@ -103,9 +107,8 @@ public:
     Lz4Hc() : Lz4("lz4hc-9"), state_(std::size_t(LZ4_sizeofStateHC())) {}
     bool compress(const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
                   std::size_t out_cap, std::size_t* out_size) override {
-        int n = LZ4_compress_HC_extStateHC(state_.data(), reinterpret_cast<const char*>(in),
-                                           reinterpret_cast<char*>(out), int(in_size), int(out_cap),
-                                           9);
+        int n = LZ4_compress_HC_extStateHC(state_.data(), chars(in), chars(out), int(in_size),
+                                           int(out_cap), 9);
         if (n <= 0) return fail("LZ4_compress_HC_extStateHC failed");
         *out_size = std::size_t(n);
         return true;
@@ -126,8 +129,7 @@ public:
     bool compress(const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
                   std::size_t out_cap, std::size_t* out_size) override {
         std::size_t n = out_cap;
-        if (snappy_compress(reinterpret_cast<const char*>(in), in_size,
-                            reinterpret_cast<char*>(out), &n) != SNAPPY_OK)
+        if (snappy_compress(chars(in), in_size, chars(out), &n) != SNAPPY_OK)
             return fail("snappy_compress failed");
         *out_size = n;
         return true;
@@ -135,8 +137,7 @@ public:
     bool decompress(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
                     std::size_t out_cap, std::uint32_t, std::size_t* out_size) override {
         std::size_t n = out_cap;
-        if (snappy_uncompress(reinterpret_cast<const char*>(in), in_size,
-                              reinterpret_cast<char*>(out), &n) != SNAPPY_OK)
+        if (snappy_uncompress(chars(in), in_size, chars(out), &n) != SNAPPY_OK)
             return fail("snappy_uncompress failed");
         *out_size = n;
         return true;

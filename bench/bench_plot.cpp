@@ -1,8 +1,8 @@
 // Drives gnuplot through a pipe: the points go in as an inline data block, two panels side by side.
 #include "bench_plot.h"
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 
 namespace vrax::bench {

@@ -108,8 +108,12 @@ Input read_input(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw Failure(path + ": " + std::strerror(errno));
     Input input;
-    input.bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) throw Failure(path + ": read error");
+    try {
+        input.bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        file.setstate(std::ios::badbit);  // a directory, or a read error
+    }
+    if (file.bad()) throw Failure(path + ": cannot read");
     input.size = input.bytes.size();
     input.bytes.resize(input.size + BLOCK_SLACK);
     const std::size_t slash = path.find_last_of('/');
@@ -117,22 +121,23 @@ Input read_input(const std::string& path) {
     return input;
 }
 
+// Every configuration, or those named by --only, in the order of the tables.
 std::vector<std::unique_ptr<BlockCoder>> chosen_coders(const std::vector<std::string>& only) {
     std::vector<std::unique_ptr<BlockCoder>> all = vrax_coders();
     for (auto& peer : peer_coders()) all.push_back(std::move(peer));
     if (only.empty()) return all;
-    std::vector<std::unique_ptr<BlockCoder>> chosen;
     for (const std::string& name : only) {
-        auto it = std::find_if(all.begin(), all.end(),
-                               [&](const auto& coder) { return coder && coder->name() == name; });
-        if (it == all.end()) {
+        if (std::none_of(all.begin(), all.end(),
+                         [&](const auto& coder) { return coder->name() == name; })) {
             std::string known;
-            for (const auto& coder : all)
-                if (coder) known += " " + coder->name();
+            for (const auto& coder : all) known += " " + coder->name();
             throw Failure("no configuration " + name + "; there are:" + known);
         }
-        chosen.push_back(std::move(*it));
     }
+    std::vector<std::unique_ptr<BlockCoder>> chosen;
+    for (auto& coder : all)
+        if (std::find(only.begin(), only.end(), coder->name()) != only.end())
+            chosen.push_back(std::move(coder));
     return chosen;
 }
 
@@ -250,9 +255,8 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
                                        std::size_t(header[2]) << 8 | header[3];
             const std::uint32_t n = block_length(k);
             std::size_t produced = 0;
-            if (!coder.decompress(header + RECORD_HEADER_BYTES, length,
-                                  decoded.get() + k * block, coder.decompress_capacity(), n,
-                                  &produced))
+            if (!coder.decompress(header + RECORD_HEADER_BYTES, length, decoded.get() + k * block,
+                                  coder.decompress_capacity(), n, &produced))
                 throw fail(k, coder.message);
             if (produced != n)
                 throw fail(k, "decompressed to " + std::to_string(produced) + " bytes, not " +
@@ -263,8 +267,9 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
     });
 
     if (input.size != 0 && std::memcmp(decoded.get(), input.bytes.data(), input.size) != 0) {
-        const auto at = std::mismatch(input.bytes.data(), input.bytes.data() + input.size,
-                                      decoded.get()).first - input.bytes.data();
+        const std::uint8_t* original = input.bytes.data();
+        const auto at = std::size_t(
+            std::mismatch(original, original + input.size, decoded.get()).first - original);
         throw fail(std::uint64_t(at) / block,
                    "round trip differs at byte " + std::to_string(at) + " of the file");
     }
@@ -286,8 +291,9 @@ void measure_all(const std::vector<std::unique_ptr<BlockCoder>>& coders,
     std::size_t done = 0;
     for (std::size_t c = 0; c < coders.size(); ++c) {
         for (const Input& input : inputs) {
-            const std::string label = "[" + std::to_string(++done) + "/" + std::to_string(runs) +
-                                      "] " + coders[c]->name() + " " + input.name;
+            char counter[48];
+            std::snprintf(counter, sizeof counter, "[%zu/%zu] ", ++done, runs);
+            const std::string label = counter + coders[c]->name() + " " + input.name;
             results[c].push_back(measure(*coders[c], input, min_time, progress, label));
         }
     }
@@ -305,9 +311,8 @@ void print_table(const std::vector<std::unique_ptr<BlockCoder>>& coders,
     std::printf("%-*s  %-*s  %8s  %13s  %13s  %7s  %10s  %10s\n", nw, "name", fw, "file", "block",
                 "input bytes", "compressed", "ratio %", "comp MB/s", "dec MB/s");
     auto row = [&](const BlockCoder& coder, const std::string& file, const Measurement& m) {
-        std::printf("%-*s  %-*s  %8s  %13llu  %13llu  %7s  %10s  %10s\n", nw,
-                    coder.name().c_str(), fw, file.c_str(),
-                    block_size_text(coder.block_size()).c_str(),
+        std::printf("%-*s  %-*s  %8s  %13llu  %13llu  %7s  %10s  %10s\n", nw, coder.name().c_str(),
+                    fw, file.c_str(), block_size_text(coder.block_size()).c_str(),
                     static_cast<unsigned long long>(m.input_bytes),
                     static_cast<unsigned long long>(m.compressed_bytes),
                     fixed(ratio_percent(m.compressed_bytes, m.input_bytes), 2).c_str(),
@@ -316,7 +321,8 @@ void print_table(const std::vector<std::unique_ptr<BlockCoder>>& coders,
     };
     for (std::size_t f = 0; f < inputs.size(); ++f) {
         if (f > 0) std::printf("\n");
-        for (std::size_t c = 0; c < coders.size(); ++c) row(*coders[c], inputs[f].name, results[c][f]);
+        for (std::size_t c = 0; c < coders.size(); ++c)
+            row(*coders[c], inputs[f].name, results[c][f]);
     }
     if (inputs.size() > 1) {
         std::printf("\n");
@@ -340,7 +346,8 @@ void write_picture(const std::string& path, const std::vector<std::unique_ptr<Bl
     std::vector<PlotPoint> points;
     for (std::size_t c = 0; c < coders.size(); ++c) {
         const Measurement m = total(results[c]);
-        points.push_back({coders[c]->name(), coders[c]->is_vrax(), ratio_percent(m.compressed_bytes, m.input_bytes),
+        points.push_back({coders[c]->name(), coders[c]->is_vrax(),
+                          ratio_percent(m.compressed_bytes, m.input_bytes),
                           mb_per_s(m.input_bytes, m.compress_seconds),
                           mb_per_s(m.input_bytes, m.decompress_seconds)});
     }
