@@ -30,6 +30,8 @@ constexpr const char* USAGE =
     "Compresses and decompresses each FILE in memory, block by block, with every configuration,\n"
     "checks that the bytes come back, and prints ratio (compressed size incl. 4-byte record\n"
     "headers / input, %) and speed (MB/s = 10^6 input bytes per second, best repetition).\n"
+    "VRAX configurations use their programs' block sizes; the peer libraries code independent\n"
+    "1 MiB blocks.\n"
     "\n"
     "Options:\n"
     "  --min-time SECONDS  time spent on each direction of each configuration and file, at\n"
