@@ -89,6 +89,13 @@ inline RunResult run(const std::vector<std::string>& argv) {
     return result;
 }
 
+// A program's name as a gtest parameter name (which allows no '-').
+inline std::string test_name_of(std::string program) {
+    for (char& c : program)
+        if (c == '-') c = '_';
+    return program;
+}
+
 // Runs a built program by name with the given operands.
 inline RunResult run_program(const std::string& name, const std::vector<std::string>& operands) {
     std::vector<std::string> argv{program_path(name)};

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "driver_stream.h"
+#include "memory_stream.h"
 #include "test_util.h"
 #include "vrax1a.h"
 
@@ -22,29 +23,14 @@ public:
                                           std::uint32_t(input_.size()), block_size}};
     }
 
-    StreamOutcome compress(const Bytes& in, Bytes& out) { return run(in, out, compress_stream); }
-    StreamOutcome decompress(const Bytes& in, Bytes& out) { return run(in, out, decompress_stream); }
-
-private:
-    template <class Loop>
-    StreamOutcome run(const Bytes& in, Bytes& out, Loop loop) {
-        // fmemopen cannot open an empty buffer on every libc; a one-byte buffer read as zero
-        // bytes stands in for it.
-        static std::uint8_t none = 0;
-        std::FILE* source = in.empty() ? fmemopen(&none, 1, "rb")
-                                       : fmemopen(const_cast<std::uint8_t*>(in.data()), in.size(), "rb");
-        if (in.empty()) std::fgetc(source);
-        char* buffer = nullptr;
-        std::size_t size = 0;
-        std::FILE* sink = open_memstream(&buffer, &size);
-        StreamOutcome outcome = loop(source, sink, setup_);
-        std::fclose(source);
-        std::fclose(sink);
-        out.assign(buffer, buffer + size);
-        std::free(buffer);
-        return outcome;
+    StreamOutcome compress(const Bytes& in, Bytes& out) {
+        return run_in_memory(compress_stream, setup_, in, out);
+    }
+    StreamOutcome decompress(const Bytes& in, Bytes& out) {
+        return run_in_memory(decompress_stream, setup_, in, out);
     }
 
+private:
     Bytes input_, output_, memory_;
     StreamSetup setup_{};
 };

@@ -147,12 +147,7 @@ TEST_P(Programs, WriteAndReadErrorsAreReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Programs, ::testing::ValuesIn(PROGRAMS),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (char& c : n)
-                                 if (c == '-') c = '_';
-                             return n;
-                         });
+                         [](const auto& info) { return test_name_of(info.param.name); });
 
 }  // namespace
 }  // namespace vrax::test

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver_stream.h"
+#include "memory_stream.h"
 #include "program_runner.h"
 #include "test_util.h"
 #include "vrax1.h"
@@ -85,20 +86,8 @@ private:
         const StreamSetup setup{program_.codec, memory.empty() ? nullptr : memory.data(),
                                 BlockBuffers{input_.data(), output_.data(),
                                              std::uint32_t(input_.size()), SMALL_BLOCK}};
-        // A one-byte buffer read up to its end stands in for an empty stream.
-        static std::uint8_t none = 0;
-        std::FILE* source = in.empty() ? fmemopen(&none, 1, "rb")
-                                       : fmemopen(const_cast<std::uint8_t*>(in.data()), in.size(), "rb");
-        if (in.empty()) std::fgetc(source);
-        char* buffer = nullptr;
-        std::size_t size = 0;
-        std::FILE* sink = open_memstream(&buffer, &size);
         StreamRun run;
-        run.outcome = loop(source, sink, setup);
-        std::fclose(source);
-        std::fclose(sink);
-        run.output.assign(buffer, buffer + size);
-        std::free(buffer);
+        run.outcome = run_in_memory(loop, setup, in, run.output);
         return run;
     }
 
@@ -308,12 +297,7 @@ TEST(DecoderRegression, LiteralMoveAfterSixteenCopiesStaysInsideBuffers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Robustness, ::testing::ValuesIn(PROGRAMS),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (char& c : n)
-                                 if (c == '-') c = '_';
-                             return n;
-                         });
+                         [](const auto& info) { return test_name_of(info.param.name); });
 
 }  // namespace
 }  // namespace vrax::test
