@@ -25,7 +25,7 @@ class SlotCoders : public ::testing::TestWithParam<SlotCodec> {};
 INSTANTIATE_TEST_SUITE_P(Codecs, SlotCoders,
                          ::testing::Values(SlotCodec{"Vrax3", vrax3_codec_call, 1, 1u << 20},
                                            SlotCodec{"Vrax3a", vrax3a_codec_call, 8, 1u << 24}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName());
 
 // Items in a coded block, counted from its control words.
 std::size_t count_items(const Bytes& block) {
@@ -167,9 +167,9 @@ TEST_P(SlotCoders, OutputCapacityExactlyEnoughAndOneLess) {
         EXPECT_EQ(codec.decompress(block, n), input);
         codec.decompress(block, n - 1);
         EXPECT_EQ(codec.status(), CodecStatus::malformed) << "n=" << n;
-        const Bytes stored = concat(hex("01 00 00 00"), input);
-        EXPECT_EQ(codec.decompress(stored, n), input);
-        codec.decompress(stored, n - 1);
+        const Bytes verbatim = stored(input);
+        EXPECT_EQ(codec.decompress(verbatim, n), input);
+        codec.decompress(verbatim, n - 1);
         EXPECT_EQ(codec.status(), CodecStatus::malformed);
     }
 }

@@ -2,7 +2,10 @@
 // through their entry points.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -40,11 +43,39 @@ inline Bytes concat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
+// The stored block of `input`: flag 1, three zero bytes, the input.
+inline Bytes stored(const Bytes& input) { return concat(Bytes{BLOCK_STORED, 0, 0, 0}, input); }
 inline Bytes times(const Bytes& unit, std::size_t count) {
     Bytes out;
     for (std::size_t k = 0; k < count; ++k) out.insert(out.end(), unit.begin(), unit.end());
     return out;
 }
+
+// A row of a byte-vector table: an input and the exact block a codec must make of it.
+struct BlockVector {
+    const char* name;
+    Bytes input;
+    Bytes block;
+};
+
+// A row of a refusal table: a block that a decoder must refuse with `capacity` bytes of room.
+struct MalformedBlock {
+    const char* name;
+    Bytes block;
+    std::uint32_t capacity;
+};
+
+// Table rows show as their names in test listings and failure reports.
+inline void PrintTo(const BlockVector& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const MalformedBlock& row, std::ostream* os) { *os << row.name; }
+
+// Names each parameterised case after its row's `name`.
+struct RowName {
+    template <class Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+        return info.param.name;
+    }
+};
 
 // Kinds of generated input, from incompressible to highly repetitive.
 enum class Shape { random, runs, text, binary_mix };

@@ -50,11 +50,7 @@ Coded decompress(const Bytes& block, std::uint32_t capacity) {
 
 // --- Exact blocks ---
 
-struct Vector {
-    const char* name;
-    Bytes input;
-    Bytes block;
-};
+using Vector = BlockVector;
 
 class Vrax1Vectors : public ::testing::TestWithParam<Vector> {};
 
@@ -74,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         Vector{"Empty", {}, hex("01 00 00 00")},
         Vector{"FiveBytesStored", ascii("hello"), hex("01 00 00 00 68 65 6C 6C 6F")},
         // Only position 0 may start a copy, and nothing lies before it.
-        Vector{"SixteenAsStored", repeat('a', 16), concat(hex("01 00 00 00"), repeat('a', 16))},
+        Vector{"SixteenAsStored", repeat('a', 16), stored(repeat('a', 16))},
         Vector{"SeventeenAs", repeat('a', 17), hex("00 00 00 00 02 00 61 0F 01")},
         Vector{"EighteenAs", repeat('a', 18), hex("00 00 00 00 02 00 61 0F 01 61")},
         // The second copy starts 16 bytes after the first and takes offset 16; 7 bytes remain.
@@ -91,13 +87,13 @@ INSTANTIATE_TEST_SUITE_P(
                       hex("00 00 70"))},
         Vector{"LastWordOneCopy", times(ALPHABET16, 2),
                concat(concat(hex("00 00 00 00 00 00"), ALPHABET16), hex("01 00 0F 10"))}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Vrax1Blocks, IncompressibleInputIsStored) {
     // Coding passes n after a whole 16-item group, or after a single item near the end.
     for (std::size_t n : {6u, 255u, 256u, 257u, 1000u}) {
         Bytes in = generate(Shape::random, n, std::uint32_t(n));
-        EXPECT_EQ(compress(in), concat(hex("01 00 00 00"), in)) << "n = " << n;
+        EXPECT_EQ(compress(in), stored(in)) << "n = " << n;
     }
 }
 
@@ -156,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
                    ascii("abbbb")},
         DecodeCase{"CopyRepeatsBytesJustWritten", hex("00 00 00 00 04 00 61 62 0E 02"),
                    ascii("ababababababababa")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 // --- Refused blocks ---
 
@@ -172,11 +168,7 @@ Bytes fast_loop_block(const char* copy_item) {
         concat(concat(hex("00 00 00 00 02 00 61"), hex(copy_item)), repeat('z', 14)), 3);
 }
 
-struct Malformed {
-    const char* name;
-    Bytes block;
-    std::uint32_t capacity;
-};
+using Malformed = MalformedBlock;
 
 class Vrax1Malformed : public ::testing::TestWithParam<Malformed> {};
 
@@ -203,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"CopyPastCapacity", hex("00 00 00 00 02 00 61 0F 01"), 16},
         Malformed{"LiteralPastCapacity", hex("00 00 00 00 02 00 61 0F 01 61"), 17},
         Malformed{"StoredPastCapacity", hex("01 00 00 00 68 65 6C 6C 6F"), 4}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Vrax1Blocks, CompressRefusesSmallDestination) {
     const Bytes in = repeat('a', 40);

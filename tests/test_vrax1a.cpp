@@ -13,11 +13,7 @@
 namespace vrax::test {
 namespace {
 
-struct Vector {
-    const char* name;
-    Bytes input;
-    Bytes block;
-};
+using Vector = BlockVector;
 
 class Vrax1aVectors : public ::testing::TestWithParam<Vector> {};
 
@@ -34,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
         Vector{"Empty", {}, hex("01 00 00 00")},
         Vector{"FiveBytesStored", ascii("hello"), hex("01 00 00 00 68 65 6C 6C 6F")},
         Vector{"SixUnrepeatedBytesStored", ascii("abcdef"), hex("01 00 00 00 61 62 63 64 65 66")},
-        Vector{"EighteenAsStored", repeat('a', 18), concat(hex("01 00 00 00"), repeat('a', 18))},
+        Vector{"EighteenAsStored", repeat('a', 18), stored(repeat('a', 18))},
         // A literal, then a copy of offset 1 that repeats the byte it is writing.
         Vector{"NineteenAs", repeat('a', 19), hex("00 00 00 00 FE FF 61 0F 01")},
         Vector{"ThirtySevenAs", repeat('a', 37), hex("00 00 00 00 FE FF 61 0F 01 0F 12")},
@@ -54,8 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         // One byte more fills the second word, and the word reserved after it passes n: stored,
         // although the items alone would fit.
         Vector{"WordReservedAfterFullWordOverruns", ascii("abcdefabcdefghijklmghijklnopqrstuvwxyz0123"),
-               concat(hex("01 00 00 00"), ascii("abcdefabcdefghijklmghijklnopqrstuvwxyz0123"))}),
-    [](const auto& info) { return std::string(info.param.name); });
+               stored(ascii("abcdefabcdefghijklmghijklnopqrstuvwxyz0123"))}),
+    RowName());
 
 TEST(Vrax1aCarriedTable, EntriesFromThePreviousBlockGiveCopies) {
     const Bytes first = ascii("abbaaaaaaaaaaaaaabaaabababaa");
@@ -68,7 +64,7 @@ TEST(Vrax1aCarriedTable, EntriesFromThePreviousBlockGiveCopies) {
     EXPECT_EQ(carried.decompress(block, 37), second);
 
     CodecSession fresh(vrax1a_codec_call);
-    EXPECT_EQ(fresh.compress(second), concat(hex("01 00 00 00"), second));
+    EXPECT_EQ(fresh.compress(second), stored(second));
 }
 
 TEST(Vrax1aCarriedTable, SameBlockTwiceGivesTheSameBlock) {
@@ -100,11 +96,7 @@ TEST(Vrax1aCarriedTable, AbandonedGroupKeepsAllItsTableWrites) {
     EXPECT_EQ(table[hash3_slot(&input[last])], last + 1);
 }
 
-struct Malformed {
-    const char* name;
-    Bytes block;
-    std::uint32_t capacity;
-};
+using Malformed = MalformedBlock;
 
 class Vrax1aMalformed : public ::testing::TestWithParam<Malformed> {};
 
@@ -125,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Malformed{"OffsetBeforeStart", hex("00 00 00 00 FE FF 61 0F 02"), 100},
                       Malformed{"OutputOneShort", hex("00 00 00 00 FE FF 61 0F 01"), 18},
                       Malformed{"LiteralPastCapacity", hex("00 00 00 00 00 00 61 61"), 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Vrax1aDecode, HeaderBytesOtherThanTheFlagAreIgnored) {
     CodecSession codec(vrax1a_codec_call);

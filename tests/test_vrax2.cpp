@@ -41,11 +41,7 @@ Bytes coded_block(const std::vector<Bytes>& items) {
 
 // --- Exact blocks, both directions ---
 
-struct Vector {
-    const char* name;
-    Bytes input;
-    Bytes block;
-};
+using Vector = BlockVector;
 
 class Vrax2Vectors : public ::testing::TestWithParam<Vector> {};
 
@@ -66,9 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
     Blocks, Vrax2Vectors,
     ::testing::Values(
         Vector{"Empty", {}, hex("01 00 00 00")},
-        Vector{"SeventeenAsStored", repeat('a', 17), concat(hex("01 00 00 00"), repeat('a', 17))},
+        Vector{"SeventeenAsStored", repeat('a', 17), stored(repeat('a', 17))},
         Vector{"SeventeenFillBytesStored", Bytes(FILL.begin(), FILL.end() - 1),
-               concat(hex("01 00 00 00"), Bytes(FILL.begin(), FILL.end() - 1))},
+               stored(Bytes(FILL.begin(), FILL.end() - 1))},
         // The first item is compared with the fill string through phrase 0.
         Vector{"FillStringOnce", FILL, hex("00 00 00 00 FF FF 0F 00")},
         // The second copy names phrase 0 again, now offset 0; the third names phrase 1.
@@ -84,18 +80,18 @@ INSTANTIATE_TEST_SUITE_P(
         // Offset 0 is recorded at once, so the first copy comes at offset 2.
         Vector{"AbTwentyTimes", times(ascii("ab"), 20),
                hex("00 00 00 00 CC FF 61 62 0F 00 0F 02 61 62")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 // Every input shorter than 18 bytes has no matched item: literals only, which never pay.
 TEST(Vrax2Stored, ShortInputsAreStored) {
     CodecSession codec(vrax2_codec_call);
     for (std::size_t n = 1; n <= 17; ++n) {
         for (const Bytes& input : {repeat('a', n), Bytes(FILL.begin(), FILL.begin() + long(n))}) {
-            EXPECT_EQ(codec.compress(input), concat(hex("01 00 00 00"), input)) << n;
+            EXPECT_EQ(codec.compress(input), stored(input)) << n;
         }
     }
     const Bytes noise = generate(Shape::random, 500, 7);
-    EXPECT_EQ(codec.compress(noise), concat(hex("01 00 00 00"), noise));
+    EXPECT_EQ(codec.compress(noise), stored(noise));
 }
 
 // The slots that the hand-worked blocks above rely on.
@@ -171,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ControlWordCut", hex("00 00 00 00 FE"), {}, false},
         DecodeCase{"ControlWordWithoutItems", hex("00 00 00 00 FE FF"), {}, false},
         DecodeCase{"CopyItemCut", hex("00 00 00 00 FE FF 61 0F"), {}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 // A block of `literals` literal items followed by one copy of 3 bytes naming `number`.
 Bytes literals_then_copy(std::uint32_t literals, std::uint32_t number) {
@@ -250,8 +246,8 @@ TEST(Vrax2Decode, UnsetNumberRefusedInWholeGroups) {
 // item: what the fast compressor must produce byte for byte.
 Bytes model_compress(const Bytes& s) {
     const std::size_t n = s.size();
-    const Bytes stored = concat(hex("01 00 00 00"), s);
-    if (n < 6) return stored;
+    const Bytes verbatim = stored(s);
+    if (n < 6) return verbatim;
     std::array<std::uint16_t, 4096> hash{};
     std::array<std::int64_t, 4096> phrase{};
     phrase[0] = -1;  // the fill string
@@ -286,7 +282,7 @@ Bytes model_compress(const Bytes& s) {
             word = out.size();
             out.resize(word + 2);
         }
-        if (out.size() > n) return stored;
+        if (out.size() > n) return verbatim;
     }
     if (items % 16 == 0) {
         out.resize(word);

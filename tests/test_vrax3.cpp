@@ -10,13 +10,8 @@
 namespace vrax::test {
 namespace {
 
-struct Vector {
-    const char* name;
-    Bytes input;
-    Bytes block;
-};
+using Vector = BlockVector;
 
-Bytes stored(const Bytes& input) { return concat(hex("01 00 00 00"), input); }
 
 const Bytes FILL = ascii(FILL_STRING);
 
@@ -60,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                concat(concat(concat(hex("00 00 00 00 F8 7F 61 61 61"), times(hex("2F 0E"), 12)),
                              hex("61 00 00")),
                       repeat('a', 16))}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Vrax3Identity, RecordValues) {
     CodecSession codec(vrax3_codec_call);

@@ -13,13 +13,8 @@
 namespace vrax::test {
 namespace {
 
-struct Vector {
-    const char* name;
-    Bytes input;
-    Bytes block;
-};
+using Vector = BlockVector;
 
-Bytes stored(const Bytes& input) { return concat(hex("01 00 00 00"), input); }
 
 Bytes ascending_bytes() {
     Bytes out;
@@ -87,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         Vector{"ReservedWordOverruns", ascii("babaabbaabaabaaaabbabbbbbbaabbbaaaaaabababbaaa"),
                stored(ascii("babaabbaabaabaaaabbabbbbbbaabbbaaaaaabababbaaa"))},
         Vector{"IncompressibleStored", ascending_bytes(), stored(ascending_bytes())}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Vrax3aIdentity, RecordValues) {
     CodecSession codec(vrax3a_codec_call);

@@ -53,15 +53,8 @@ Bytes ascending(std::uint32_t from, std::uint32_t to) {
     return out;
 }
 
-Bytes stored(const Bytes& data) { return concat(hex("01 00 00 00"), data); }
 
-struct Vector {
-    const char* name;
-    Bytes input;
-    Bytes block;
-};
-
-void PrintTo(const Vector& v, std::ostream* os) { *os << v.name; }
+using Vector = BlockVector;
 
 class Vrax5Vectors : public ::testing::TestWithParam<Vector> {};
 
@@ -90,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         Vector{"ZerosOneItemThenTail", repeat(0, 257), coded(same(0, 257))},
         Vector{"TwoItemsThenTail", concat(ascending(0, 255), hex("61 62")),
                coded(roots(concat(ascending(0, 255), hex("61 62"))))}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 INSTANTIATE_TEST_SUITE_P(
     Phrases, Vrax5Vectors,
@@ -110,13 +103,13 @@ INSTANTIATE_TEST_SUITE_P(
         // the tree.
         Vector{"FortyThousandZeros", repeat(0, 40000),
                coded(same(0, 1) + numbers(256, 509) + same(509, 28) + same(0, 220))}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 INSTANTIATE_TEST_SUITE_P(
     AbandonTest, Vrax5Vectors,
     ::testing::Values(Vector{"OutputReachesInputLength", no_pairs_510, coded(roots(no_pairs_510))},
                       Vector{"OutputPassesInputLength", no_pairs_511, stored(no_pairs_511)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 // Phrases left out of the tree still take their numbers: after the 255-byte run phrase, a new
 // byte value is coded with the numbering continuing where the left-out phrases were counted.
@@ -240,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                    CodecStatus::malformed, {}, nullptr},
         DecodeCase{"NamesLastNumber", hex("00 00 00 00 00 61 FF FF"), 16, CodecStatus::malformed,
                    {}, nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 // 65,280 items number 256..65535; the next item numbers 256 again and may name any number, even
 // 256, the one it is about to redefine (its phrase from before the wrap, "aa"). The item after
