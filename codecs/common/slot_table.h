@@ -17,8 +17,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "codec.h"
 #include "copy.h"
+#include "entry.h"
 #include "fill_string.h"
+#include "item_stream.h"
 
 namespace vrax {
 
@@ -113,5 +116,17 @@ private:
     Table table_;
     std::uint32_t literals_ = 0;  // literals since the last copy, at most 2
 };
+
+// The whole decompressor of a slot codec: a stored block is copied; a coded one is decoded with a
+// table that starts with every slot naming the fill string.
+template <class Table>
+CodecStatus decompress_slot_block(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
+                                  std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
+    if (!is_coded_block(in, in_size)) return decode_stored_block(in, in_size, out, out_cap, result);
+    Table table{aligned_work_memory<std::uint32_t>(work_memory)};
+    fill_slot_table(table.slots);
+    SlotCopyItems<Table> items(table);
+    return decode_items(in, in_size, out, out_cap, result, items);
+}
 
 }  // namespace vrax
