@@ -1,55 +1,20 @@
-// The VRAX configurations that vraxbench measures, each bound to its codec as the programs bind
-// it, with the driver's block size and block buffer capacity.
+// The VRAX configurations that vraxbench measures: every program of program_table.h, its codec
+// called as the driver calls it, with the program's block size and block buffer capacity.
 #include <cstring>
 #include <vector>
 
 #include "bench_coder.h"
-#include "driver.h"
-#include "vrax1.h"
-#include "vrax1a.h"
-#include "vrax2.h"
-#include "vrax3.h"
-#include "vrax3a.h"
-#include "vrax5.h"
+#include "program_table.h"
 
 namespace vrax::bench {
 namespace {
-
-struct Configuration {
-    const char* name;  // the program's name
-    CodecBinding codec;
-    std::uint32_t block_size;
-};
-
-constexpr std::uint32_t KiB = 1u << 10;
-constexpr std::uint32_t MiB = 1u << 20;
-
-// A codec reached through its entry point, and VRAX1's two routines called directly.
-constexpr CodecBinding entry(CodecCall* codec_call) { return {codec_call, nullptr, nullptr}; }
-constexpr CodecBinding direct(CodecRoutine* compress, CodecRoutine* decompress) {
-    return {nullptr, compress, decompress};
-}
-
-// One line per program, as programs/<name>.cpp pairs codec and block size.
-const Configuration CONFIGURATIONS[] = {
-    {"vrax1", direct(vrax1_compress, vrax1_decompress), 1 * MiB},
-    {"vrax1a", entry(vrax1a_codec_call), 1 * MiB},
-    {"vrax2", entry(vrax2_codec_call), 1 * MiB},
-    {"vrax3", entry(vrax3_codec_call), 1 * MiB},
-    {"vrax3-64k", entry(vrax3_codec_call), 64 * KiB},
-    {"vrax3a", entry(vrax3a_codec_call), 1 * MiB},
-    {"vrax3a-16m", entry(vrax3a_codec_call), 16 * MiB},
-    {"vrax3a-256m", entry(vrax3a_codec_call), 256 * MiB},
-    {"vrax5", entry(vrax5_codec_call), 64 * KiB},
-};
 
 // Calls a codec the way the driver does: through its entry point with the run's working memory,
 // or through its two routines without one, into a destination of BLOCK_SIZE plus the slack.
 class VraxCoder final : public BlockCoder {
 public:
-    explicit VraxCoder(const Configuration& c)
-        : name_(c.name), codec_(c.codec), block_size_(c.block_size),
-          slack_(c.codec.codec_call != nullptr ? BLOCK_SLACK : DIRECT_CALL_SLACK) {
+    explicit VraxCoder(const ProgramDefinition& c)
+        : name_(c.name), codec_(c.codec), block_size_(c.block_size), slack_(c.slack) {
         if (codec_.codec_call != nullptr) {
             CodecResult result{};
             codec_.codec_call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &result);
@@ -117,7 +82,7 @@ private:
 
 std::vector<std::unique_ptr<BlockCoder>> vrax_coders() {
     std::vector<std::unique_ptr<BlockCoder>> coders;
-    for (const Configuration& c : CONFIGURATIONS) coders.push_back(std::make_unique<VraxCoder>(c));
+    for (const ProgramDefinition& c : PROGRAM_TABLE) coders.push_back(std::make_unique<VraxCoder>(c));
     return coders;
 }
 

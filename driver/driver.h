@@ -1,5 +1,5 @@
-// What a program definition needs to build a deliverable: its codec, its block size, and the two
-// static block buffers that the driver works in.
+// What a program needs to build a deliverable on the driver: how it reaches its codec, and the
+// two static block buffers that the driver works in.
 #pragma once
 
 #include <cstdint>
@@ -36,24 +36,7 @@ struct StaticBlocks {
     alignas(64) static inline std::uint8_t output_block[SIZE];
 };
 
-// A deliverable that reaches its codec through an entry point.
-template <CodecCall* CODEC, std::uint32_t BLOCK_SIZE>
-int run_program(int argc, char** argv) {
-    constexpr std::uint32_t capacity = BLOCK_SIZE + BLOCK_SLACK;
-    using Blocks = StaticBlocks<capacity>;
-    return driver_main(argc, argv, CodecBinding{CODEC, nullptr, nullptr},
-                       BlockBuffers{Blocks::input_block, Blocks::output_block, capacity, BLOCK_SIZE});
-}
-
-// The direct-call variant (VRAX1): no identity, no working memory, 256 bytes of slack.
+// The direct-call variant (VRAX1) has no working memory and 256 bytes of slack.
 inline constexpr std::uint32_t DIRECT_CALL_SLACK = 256;
-
-template <CodecRoutine* COMPRESS, CodecRoutine* DECOMPRESS, std::uint32_t BLOCK_SIZE>
-int run_direct_program(int argc, char** argv) {
-    constexpr std::uint32_t capacity = BLOCK_SIZE + DIRECT_CALL_SLACK;
-    using Blocks = StaticBlocks<capacity>;
-    return driver_main(argc, argv, CodecBinding{nullptr, COMPRESS, DECOMPRESS},
-                       BlockBuffers{Blocks::input_block, Blocks::output_block, capacity, BLOCK_SIZE});
-}
 
 }  // namespace vrax

@@ -1,8 +1,7 @@
-// vrax1: VRAX1 with 1 MiB blocks. Its two routines are called directly: no identity record and
-// no working memory, and block buffers of BLOCK_SIZE + 256 bytes.
-#include "driver.h"
-#include "vrax1.h"
+// vrax1: VRAX1 with 1 MiB blocks, its two routines called directly (no identity record, no
+// working memory) with block buffers of BLOCK_SIZE + 256 bytes.
+#include "program_table.h"
 
 int main(int argc, char** argv) {
-    return vrax::run_direct_program<vrax1_compress, vrax1_decompress, 1u << 20>(argc, argv);
+    return vrax::run_listed_program<vrax::program_named("vrax1")>(argc, argv);
 }

@@ -1,7 +1,6 @@
 // vrax2: VRAX2 with 1 MiB blocks.
-#include "driver.h"
-#include "vrax2.h"
+#include "program_table.h"
 
 int main(int argc, char** argv) {
-    return vrax::run_program<vrax2_codec_call, 1u << 20>(argc, argv);
+    return vrax::run_listed_program<vrax::program_named("vrax2")>(argc, argv);
 }

@@ -1,5 +1,6 @@
 // vrax3a: VRAX3-A with 1 MiB blocks.
-#include "driver.h"
-#include "vrax3a.h"
+#include "program_table.h"
 
-int main(int argc, char** argv) { return vrax::run_program<vrax3a_codec_call, 1u << 20>(argc, argv); }
+int main(int argc, char** argv) {
+    return vrax::run_listed_program<vrax::program_named("vrax3a")>(argc, argv);
+}

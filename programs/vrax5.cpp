@@ -1,5 +1,6 @@
 // vrax5: VRAX5 with 64 KiB blocks.
-#include "driver.h"
-#include "vrax5.h"
+#include "program_table.h"
 
-int main(int argc, char** argv) { return vrax::run_program<vrax5_codec_call, 1u << 16>(argc, argv); }
+int main(int argc, char** argv) {
+    return vrax::run_listed_program<vrax::program_named("vrax5")>(argc, argv);
+}

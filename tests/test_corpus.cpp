@@ -11,13 +11,8 @@
 
 #include "driver_stream.h"
 #include "memory_stream.h"
+#include "program_table.h"
 #include "test_util.h"
-#include "vrax1.h"
-#include "vrax1a.h"
-#include "vrax2.h"
-#include "vrax3.h"
-#include "vrax3a.h"
-#include "vrax5.h"
 
 namespace vrax::test {
 namespace {
@@ -56,32 +51,22 @@ struct Pinned {
     std::uint64_t hash;
 };
 
-struct Configuration {
+// Each program's streams of the three files. vrax3a-256m writes the same streams as vrax3a-16m
+// for files under 16 MiB and is left out.
+struct Streams {
     const char* program;
-    CodecBinding codec;
-    std::uint32_t block_size;
-    std::uint32_t slack;
     Pinned dickens, ooffice, xml;
 };
 
-const Configuration CONFIGURATIONS[] = {
-    {"vrax1", {nullptr, vrax1_compress, vrax1_decompress}, 1u << 20, 256,
-     {6597828, 0xba2ead8cdd993d14}, {4270999, 0xb82312319ee4da3}, {1845684, 0x71c39635dee74330}},
-    {"vrax1a", {vrax1a_codec_call, nullptr, nullptr}, 1u << 20, BLOCK_SLACK,
-     {6592534, 0x37d89cf5dfa5bfc}, {4257547, 0xb3cd9cfd28446dad}, {1795791, 0x37350cac5baaaed9}},
-    {"vrax2", {vrax2_codec_call, nullptr, nullptr}, 1u << 20, BLOCK_SLACK,
-     {6161838, 0x6cf1381324968714}, {4140503, 0x85f5c64ea978f81b}, {1576223, 0x5170e37011335b6c}},
-    {"vrax3", {vrax3_codec_call, nullptr, nullptr}, 1u << 20, BLOCK_SLACK,
-     {5836594, 0x22cedf655b77a83d}, {4039497, 0x4f1b06fba886bd35}, {1512111, 0x6e0ba1e6d0fa4db8}},
-    {"vrax3-64k", {vrax3_codec_call, nullptr, nullptr}, 1u << 16, BLOCK_SLACK,
-     {6059533, 0x5c569881ae32c7dd}, {4092398, 0xf08420355f0f569b}, {1597352, 0xe9dd609a04b8597}},
-    {"vrax3a", {vrax3a_codec_call, nullptr, nullptr}, 1u << 20, BLOCK_SLACK,
-     {5148908, 0x6edc9316179e6924}, {3851164, 0xa26df93137144b4}, {1242774, 0x4f67fb014d7163f5}},
-    // vrax3a-256m writes the same streams as vrax3a-16m for files under 16 MiB.
-    {"vrax3a-16m", {vrax3a_codec_call, nullptr, nullptr}, 1u << 24, BLOCK_SLACK,
-     {5128920, 0xf0a6329e387890b}, {3847824, 0xbe071257b88950e4}, {1232261, 0x4483099dec344943}},
-    {"vrax5", {vrax5_codec_call, nullptr, nullptr}, 1u << 16, BLOCK_SLACK,
-     {5644044, 0x101ce7306f5948aa}, {4838770, 0xf058da3b9d30c020}, {1854376, 0x72590e65304be770}},
+const Streams PINNED[] = {
+    {"vrax1", {6597828, 0xba2ead8cdd993d14}, {4270999, 0xb82312319ee4da3}, {1845684, 0x71c39635dee74330}},
+    {"vrax1a", {6592534, 0x37d89cf5dfa5bfc}, {4257547, 0xb3cd9cfd28446dad}, {1795791, 0x37350cac5baaaed9}},
+    {"vrax2", {6161838, 0x6cf1381324968714}, {4140503, 0x85f5c64ea978f81b}, {1576223, 0x5170e37011335b6c}},
+    {"vrax3", {5836594, 0x22cedf655b77a83d}, {4039497, 0x4f1b06fba886bd35}, {1512111, 0x6e0ba1e6d0fa4db8}},
+    {"vrax3-64k", {6059533, 0x5c569881ae32c7dd}, {4092398, 0xf08420355f0f569b}, {1597352, 0xe9dd609a04b8597}},
+    {"vrax3a", {5148908, 0x6edc9316179e6924}, {3851164, 0xa26df93137144b4}, {1242774, 0x4f67fb014d7163f5}},
+    {"vrax3a-16m", {5128920, 0xf0a6329e387890b}, {3847824, 0xbe071257b88950e4}, {1232261, 0x4483099dec344943}},
+    {"vrax5", {5644044, 0x101ce7306f5948aa}, {4838770, 0xf058da3b9d30c020}, {1854376, 0x72590e65304be770}},
 };
 
 class Corpus : public ::testing::TestWithParam<const char*> {};
@@ -90,7 +75,8 @@ TEST_P(Corpus, EveryProgramRoundTripsAndWritesThePinnedStream) {
     const std::string name = GetParam();
     const Bytes file = corpus_file(name);
     if (file.empty()) GTEST_SKIP() << "corpus file " << name << " not available (no ../shared/corpus or no unzip)";
-    for (const Configuration& c : CONFIGURATIONS) {
+    for (const Streams& pinned_streams : PINNED) {
+        const ProgramDefinition& c = PROGRAM_TABLE[program_named(pinned_streams.program)];
         const std::uint32_t capacity = c.block_size + c.slack;
         Bytes input(capacity), output(capacity);
         Bytes memory(c.codec.codec_call != nullptr ? 800000 : 0, 0);
@@ -102,10 +88,13 @@ TEST_P(Corpus, EveryProgramRoundTripsAndWritesThePinnedStream) {
         Bytes stream, back;
         ASSERT_EQ(run_in_memory(compress_stream, setup(), file, stream).error, StreamError::none);
         ASSERT_EQ(run_in_memory(decompress_stream, setup(), stream, back).error, StreamError::none);
-        EXPECT_TRUE(back == file) << c.program << " " << name << ": round trip differs";
-        const Pinned& pinned = name == "dickens" ? c.dickens : name == "ooffice" ? c.ooffice : c.xml;
-        EXPECT_EQ(stream.size(), pinned.length) << c.program << " " << name;
-        EXPECT_EQ(fnv1a(stream), pinned.hash) << c.program << " " << name << std::hex << " hash 0x" << fnv1a(stream);
+        EXPECT_TRUE(back == file) << c.name << " " << name << ": round trip differs";
+        const Pinned& pinned = name == "dickens"   ? pinned_streams.dickens
+                               : name == "ooffice" ? pinned_streams.ooffice
+                                                   : pinned_streams.xml;
+        EXPECT_EQ(stream.size(), pinned.length) << c.name << " " << name;
+        EXPECT_EQ(fnv1a(stream), pinned.hash)
+            << c.name << " " << name << std::hex << " hash 0x" << fnv1a(stream);
     }
 }
 

@@ -9,28 +9,12 @@
 namespace vrax::test {
 namespace {
 
-struct Program {
-    const char* name;
-    std::uint32_t block_size;
-};
-
-const Program PROGRAMS[] = {
-    {"vrax1", 1u << 20},
-    {"vrax1a", 1u << 20},
-    {"vrax2", 1u << 20},
-    {"vrax3", 1u << 20},
-    {"vrax3-64k", 1u << 16},
-    {"vrax3a", 1u << 20},
-    {"vrax3a-16m", 1u << 24},
-    {"vrax5", 1u << 16},
-};
-
 std::string usage_text(const std::string& argv0) {
     return "To compress:   " + argv0 + " c input output\nTo decompress: " + argv0 +
            " d input output\n";
 }
 
-class Programs : public ::testing::TestWithParam<Program> {
+class Programs : public ::testing::TestWithParam<ProgramDefinition> {
 protected:
     std::string name() const { return GetParam().name; }
     RunResult run(const std::vector<std::string>& operands) const { return run_program(name(), operands); }
@@ -146,7 +130,7 @@ TEST_P(Programs, WriteAndReadErrorsAreReported) {
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
-INSTANTIATE_TEST_SUITE_P(All, Programs, ::testing::ValuesIn(PROGRAMS),
+INSTANTIATE_TEST_SUITE_P(All, Programs, ::testing::ValuesIn(programs_under_test()),
                          [](const auto& info) { return test_name_of(info.param.name); });
 
 }  // namespace

@@ -15,36 +15,9 @@
 #include "memory_stream.h"
 #include "program_runner.h"
 #include "test_util.h"
-#include "vrax1.h"
-#include "vrax1a.h"
-#include "vrax2.h"
-#include "vrax3.h"
-#include "vrax3a.h"
-#include "vrax5.h"
 
 namespace vrax::test {
 namespace {
-
-struct ProgramCase {
-    const char* name;
-    CodecBinding codec;
-    std::uint32_t slack;  // the program's buffer room beyond BLOCK_SIZE
-};
-
-void PrintTo(const ProgramCase& program, std::ostream* os) { *os << program.name; }
-
-const ProgramCase PROGRAMS[] = {
-    {"vrax1a", {vrax1a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    {"vrax1", {nullptr, vrax1_compress, vrax1_decompress}, DIRECT_CALL_SLACK},
-    {"vrax2", {vrax2_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    {"vrax3", {vrax3_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    {"vrax3-64k", {vrax3_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    {"vrax3a", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    {"vrax3a-16m", {vrax3a_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-    // vrax3a-256m shares vrax3a's codec and driver; its 512 MiB of static buffers would make
-    // every start of the program take seconds under the sanitizers.
-    {"vrax5", {vrax5_codec_call, nullptr, nullptr}, BLOCK_SLACK},
-};
 
 // The in-memory runs cut their input into blocks this long, so a stream has several records.
 constexpr std::uint32_t SMALL_BLOCK = 1000;
@@ -58,7 +31,7 @@ struct StreamRun {
 // working memory for every run: a decoder must not depend on what an earlier run left in it.
 class MemoryProgram {
 public:
-    explicit MemoryProgram(const ProgramCase& program)
+    explicit MemoryProgram(const ProgramDefinition& program)
         : program_(program), input_(SMALL_BLOCK + program.slack),
           output_(SMALL_BLOCK + program.slack), decompress_memory_(memory_size()) {}
 
@@ -91,7 +64,7 @@ private:
         return run;
     }
 
-    const ProgramCase& program_;
+    const ProgramDefinition& program_;
     Bytes input_, output_, decompress_memory_;
 };
 
@@ -132,7 +105,7 @@ std::vector<Sample> samples() {
             {"runs", generate(Shape::runs, 3100, 13)}};
 }
 
-class Robustness : public ::testing::TestWithParam<ProgramCase> {};
+class Robustness : public ::testing::TestWithParam<ProgramDefinition> {};
 
 // A stream cut between two records is a shorter good stream; cut anywhere else it is refused as
 // truncated, after writing exactly the records before the cut.
@@ -200,7 +173,7 @@ TEST_P(Robustness, FlippedBytesAreRefusedOrConfinedToTheirRecord) {
 // A stream written with larger blocks than the reader's: refused whether its record is too long
 // for the input buffer or decodes to more than the output buffer holds.
 TEST_P(Robustness, BlocksLargerThanTheBuffersAreRefused) {
-    const ProgramCase& p = GetParam();
+    const ProgramDefinition& p = GetParam();
     MemoryProgram program(p);
     for (const Bytes& input : {repeat('a', 6 * SMALL_BLOCK), generate(Shape::random, 3 * SMALL_BLOCK, 5)}) {
         // One record of the whole input, as a program with a larger block size writes it.
@@ -296,7 +269,7 @@ TEST(DecoderRegression, LiteralMoveAfterSixteenCopiesStaysInsideBuffers) {
     EXPECT_EQ(Bytes(out.begin() + capacity, out.end()), repeat(0xEE, 16));
 }
 
-INSTANTIATE_TEST_SUITE_P(All, Robustness, ::testing::ValuesIn(PROGRAMS),
+INSTANTIATE_TEST_SUITE_P(All, Robustness, ::testing::ValuesIn(programs_under_test()),
                          [](const auto& info) { return test_name_of(info.param.name); });
 
 }  // namespace
