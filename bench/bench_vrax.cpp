@@ -15,11 +15,7 @@ class VraxCoder final : public BlockCoder {
 public:
     explicit VraxCoder(const ProgramDefinition& c)
         : name_(c.name), codec_(c.codec), block_size_(c.block_size), slack_(c.slack) {
-        if (codec_.codec_call != nullptr) {
-            CodecResult result{};
-            codec_.codec_call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &result);
-            work_memory_.resize(result.identity->memory);
-        }
+        work_memory_.resize(working_memory_size(codec_));
     }
 
     const std::string& name() const override { return name_; }
@@ -49,12 +45,8 @@ private:
         CodecResult result{};
         const auto n = std::uint32_t(in_size);
         const auto cap = std::uint32_t(out_cap);
-        CodecStatus status;
-        if (codec_.codec_call != nullptr)
-            status = codec_.codec_call(action, work_memory_.data(), in, n, out, cap, &result);
-        else
-            status = (action == ACTION_COMPRESS ? codec_.compress : codec_.decompress)(
-                nullptr, in, n, out, cap, &result);
+        const CodecStatus status =
+            call_codec_routine(codec_, action, work_memory_.data(), in, n, out, cap, &result);
         if (status == CodecStatus::failed) {
             message = result.message != nullptr ? result.message : "codec failed";
             return false;

@@ -96,9 +96,7 @@ int driver_main(int argc, char** argv, const CodecBinding& codec, const BlockBuf
     // The working memory lives for the whole run: it is released only as the program ends.
     std::unique_ptr<void, decltype(&std::free)> work_memory(nullptr, &std::free);
     if (codec.codec_call != nullptr) {
-        CodecResult identity{};
-        codec.codec_call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &identity);
-        work_memory.reset(std::calloc(identity.identity->memory, 1));
+        work_memory.reset(std::calloc(working_memory_size(codec), 1));
         if (work_memory == nullptr) {
             std::puts("Out of memory");
             return EXIT_FAIL;

@@ -8,12 +8,8 @@ namespace vrax {
 CodecStatus call_codec(const StreamSetup& setup, std::uint16_t action, std::uint32_t source_length,
                        CodecResult* result) {
     const BlockBuffers& b = setup.buffers;
-    if (setup.codec.codec_call != nullptr)
-        return setup.codec.codec_call(action, setup.work_memory, b.input_block, source_length,
-                                      b.output_block, b.capacity, result);
-    CodecRoutine* routine =
-        action == ACTION_COMPRESS ? setup.codec.compress : setup.codec.decompress;
-    return routine(nullptr, b.input_block, source_length, b.output_block, b.capacity, result);
+    return call_codec_routine(setup.codec, action, setup.work_memory, b.input_block, source_length,
+                              b.output_block, b.capacity, result);
 }
 
 namespace {

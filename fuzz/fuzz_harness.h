@@ -96,24 +96,22 @@ private:
     unsigned misalign_;
 };
 
+inline CodecBinding binding(const FuzzCodec& codec) {
+    return CodecBinding{codec.call, codec.compress, codec.decompress};
+}
+
 inline CodecStatus codec_compress(const FuzzCodec& codec, void* work, const std::uint8_t* in,
                                   std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,
                                   CodecResult* result) {
-    if (codec.call != nullptr)
-        return codec.call(ACTION_COMPRESS, work, in, in_size, out, out_cap, result);
-    return codec.compress(nullptr, in, in_size, out, out_cap, result);
+    return call_codec_routine(binding(codec), ACTION_COMPRESS, work, in, in_size, out, out_cap,
+                              result);
 }
 
 inline CodecStatus codec_decompress(const FuzzCodec& codec, void* work, const std::uint8_t* in,
                                     std::uint32_t in_size, std::uint8_t* out,
                                     std::uint32_t out_cap, CodecResult* result) {
-    if (codec.call != nullptr)
-        return codec.call(ACTION_DECOMPRESS, work, in, in_size, out, out_cap, result);
-    return codec.decompress(nullptr, in, in_size, out, out_cap, result);
-}
-
-inline CodecBinding binding(const FuzzCodec& codec) {
-    return CodecBinding{codec.call, codec.compress, codec.decompress};
+    return call_codec_routine(binding(codec), ACTION_DECOMPRESS, work, in, in_size, out, out_cap,
+                              result);
 }
 
 // fuzz_decode's second byte: the destination capacity for a block of `block_length` bytes,

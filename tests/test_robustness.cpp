@@ -46,12 +46,7 @@ public:
         return run(decompress_stream, stream, decompress_memory_);
     }
 
-    std::size_t memory_size() const {
-        if (program_.codec.codec_call == nullptr) return 0;
-        CodecResult r{};
-        program_.codec.codec_call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &r);
-        return r.identity->memory;
-    }
+    std::size_t memory_size() const { return working_memory_size(program_.codec); }
 
 private:
     template <class Loop>
@@ -178,15 +173,11 @@ TEST_P(Robustness, BlocksLargerThanTheBuffersAreRefused) {
     for (const Bytes& input : {repeat('a', 6 * SMALL_BLOCK), generate(Shape::random, 3 * SMALL_BLOCK, 5)}) {
         // One record of the whole input, as a program with a larger block size writes it.
         Bytes block(input.size() + p.slack);
-        Bytes memory(p.codec.codec_call == nullptr ? 0 : MemoryProgram(p).memory_size());
+        Bytes memory(working_memory_size(p.codec));
         CodecResult r{};
-        CodecStatus status =
-            p.codec.codec_call != nullptr
-                ? p.codec.codec_call(ACTION_COMPRESS, memory.data(), input.data(),
-                                     std::uint32_t(input.size()), block.data(),
-                                     std::uint32_t(block.size()), &r)
-                : p.codec.compress(nullptr, input.data(), std::uint32_t(input.size()),
-                                   block.data(), std::uint32_t(block.size()), &r);
+        CodecStatus status = call_codec_routine(p.codec, ACTION_COMPRESS, memory.data(), input.data(),
+                                                std::uint32_t(input.size()), block.data(),
+                                                std::uint32_t(block.size()), &r);
         ASSERT_EQ(status, CodecStatus::ok);
         block.resize(r.length);
 
