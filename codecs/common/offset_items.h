@@ -3,6 +3,7 @@
 // copy lengths (3 to 16 or 3 to 18) and in the life of the table, which the caller owns.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "bytes.h"
@@ -28,12 +29,18 @@ inline std::uint32_t code_offset_item(const std::uint8_t* in, std::uint32_t* tab
     const std::uint32_t entry = table[slot];
     table[slot] = i + 1;
     const std::uint32_t offset = i + 1 - entry;
-    if (entry != 0 && offset - 1 < MAX_OFFSET) {
-        const std::uint8_t* const q = p - offset;
-        if (((load32(p) ^ load32(q)) & 0xFFFFFF) == 0) {
-            const std::uint32_t len = MAX_LEN == 18 ? match_length_18(p, q) : match_length_16(p, q);
-            return emit_copy(op, offset, len - BIAS, len);
-        }
+    // One branch decides the item. Usable means 1 to 4095 bytes back and not before the input's
+    // start: an empty entry (0) gives offset - 1 = i and a later one wraps, so both fail. That
+    // and the three-byte test are worked out without branches (an unusable candidate compares p
+    // with itself), because both outcomes follow the data and a mispredicted branch costs more
+    // than the few instructions.
+    const std::uint32_t usable = offset - 1 < std::min(i, MAX_OFFSET);
+    const std::uint32_t mask = 0u - usable;
+    const std::uint8_t* const q = p - (offset & mask);
+    const std::uint32_t differ = ((load32(p) ^ load32(q)) & 0xFFFFFF) | (usable ^ 1);
+    if (differ == 0) {
+        const std::uint32_t len = MAX_LEN == 18 ? match_length_18(p, q) : match_length_16(p, q);
+        return emit_copy(op, offset, len - BIAS, len);
     }
     return emit_literal(op, *p);
 }
