@@ -21,7 +21,8 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; the candidate is an earlier
     // position (its 18 bytes end before in_size) or the padded fill string.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) -> std::uint32_t {
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
+                            __attribute__((always_inline)) -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = DirectSlots::key(p);
         const std::uint32_t len = match_length_18(p, entry_bytes(in, table.entry(slot)));
