@@ -22,7 +22,8 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
     // position (its 18 bytes end before in_size) or the padded fill string.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) -> std::uint32_t {
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
+                            __attribute__((always_inline)) -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t first = WaySets::key(p);
         const std::uint32_t* const ways = table.slots + first;
