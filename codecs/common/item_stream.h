@@ -93,7 +93,9 @@ inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
 //     std::uint32_t code_matched(std::uint32_t i, std::uint8_t*& op)
 // which writes one item for in[i] at op (emit_literal or emit_copy), advances op and returns the
 // number of input bytes covered: 1 for a literal, 3 or more for a copy. Items in the last D - 1
-// bytes are literals written here, without calling the codec.
+// bytes are literals written here, without calling the codec. Mark code_matched
+// __attribute__((always_inline)): it is called from seventeen places (the unrolled group and the
+// tail loop), and out of line its tables and counters would live in memory.
 //
 // While at least 16 × D bytes remain, items come in groups of 16 with one overrun test per group
 // (16 items never cover more than 16 × D bytes); then one item at a time. The test runs after the

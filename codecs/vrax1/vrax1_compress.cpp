@@ -20,7 +20,7 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     std::memset(table, 0, sizeof table);
 
     // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) {
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) __attribute__((always_inline)) {
         return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS>(in, table, i, op);
     };
     result->length =
