@@ -99,6 +99,7 @@ private:
 
 // The 18 bytes at p, compared with a candidate without a data-dependent branch: a way that agrees
 // on no byte costs as much as one that agrees on 18, so the search has nothing to mispredict.
+// Agreement comes as a mask of trailing ones, (1 << length) - 1, for the leading bytes that agree.
 class Probe {
 public:
     explicit Probe(const std::uint8_t* p)
@@ -110,22 +111,39 @@ public:
     {
     }
 
-    // The leading bytes on which p and c agree, at most 18, as a mask of trailing ones:
-    // (1 << length) - 1. Reads c[0..17].
-    std::uint32_t agreeing(const std::uint8_t* c) const {
+    // Agreement over bytes 0..15. Reads c[0..15].
+    std::uint32_t agreeing16(const std::uint8_t* c) const { return trailing_ones(equal16(c)); }
+
+    // Agreement over bytes 0..17, given the agreement over bytes 0..15 (or any mask with the
+    // same trailing ones). Reads c[2..17].
+    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
 #if defined(__SSE2__)
-        // Bit k of `equal` is set when byte k agrees: bytes 0..15 from the first compare, bytes
-        // 2..17 from the second. Adding 1 clears its trailing ones and sets the bit above them.
-        const auto head = std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(head_, load128(c))));
+        // Bit k - 2 of `tail` is set when byte k agrees; bytes 2..15 are already in agreeing16,
+        // and bytes 16 and 17 count only behind 16 agreeing bytes, which trailing_ones sees to.
         const auto tail = std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(tail_, load128(c + 2))));
-        const std::uint32_t equal = head | tail << 2;
-        return equal & ~(equal + 1);
+        return trailing_ones(agreeing16 | tail << 2);
 #else
-        return (1u << vrax::match_length_18(p_, c)) - 1;
+        return (agreeing16 & 0xFFFF) == 0xFFFF ? (1u << vrax::match_length_18(p_, c)) - 1
+                                               : trailing_ones(agreeing16);
 #endif
     }
 
+    // Agreement over bytes 0..17. Reads c[0..17].
+    std::uint32_t agreeing18(const std::uint8_t* c) const { return extend(equal16(c), c); }
+
 private:
+    // The trailing ones of x: adding 1 clears them and sets the bit above them.
+    static std::uint32_t trailing_ones(std::uint32_t x) { return x & ~(x + 1); }
+
+    // Bit k set when byte k of p and c agree, for k < 16 (without SSE2: the agreeing bytes only).
+    std::uint32_t equal16(const std::uint8_t* c) const {
+#if defined(__SSE2__)
+        return std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(head_, load128(c))));
+#else
+        return (1u << vrax::match_length_16(p_, c)) - 1;
+#endif
+    }
+
 #if defined(__SSE2__)
     static __m128i load128(const std::uint8_t* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -137,6 +155,12 @@ private:
 #endif
 };
 
+// The longest of the ways' agreement masks: they are nested, so it is their OR.
+inline std::uint32_t longest_of(const std::uint32_t (&prefix)[WAYS]) {
+    return ((prefix[0] | prefix[1]) | (prefix[2] | prefix[3])) |
+           ((prefix[4] | prefix[5]) | (prefix[6] | prefix[7]));
+}
+
 }  // namespace
 
 CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
@@ -146,6 +170,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         return destination_too_small(result);
     TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
     PendingInsertions<TaggedSets> pending;
+    bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
     // position (its 18 bytes end before in_size) or the padded fill string. Inlined into the item
@@ -161,16 +186,30 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
             return emit_literal(op, *p);
         }
         const std::uint32_t* const ways = table.set(first);
+        auto candidate = [&](std::uint32_t w) { return table.bytes(in, ways[w]); };
         const Probe probe(p);
         std::uint32_t prefix[WAYS];
+        // Most searches end within 16 bytes, and one compare per way covers those; bytes 16 and
+        // 17 cost a second. They are compared only when some way agrees on all 16, or at once
+        // while the searches just before found 16 or more (a run of long copies), where
+        // comparing 16 first and then again would waste the first pass and a mispredicted branch.
+        std::uint32_t longest = 0xFFFF;
+        if (!long_copies) {
 #pragma GCC unroll 8
-        for (std::uint32_t w = 0; w < WAYS; ++w) prefix[w] = probe.agreeing(table.bytes(in, ways[w]));
-        // The ways' agreeing prefixes are nested masks, so their OR is the longest: the length,
-        // on which the next item waits, comes a few ORs after the loads. The complement has bit
-        // 18 set, so it is never 0.
-        const std::uint32_t longest = ((prefix[0] | prefix[1]) | (prefix[2] | prefix[3])) |
-                                      ((prefix[4] | prefix[5]) | (prefix[6] | prefix[7]));
+            for (std::uint32_t w = 0; w < WAYS; ++w) prefix[w] = probe.agreeing16(candidate(w));
+            longest = longest_of(prefix);
+        }
+        if (longest == 0xFFFF) {
+#pragma GCC unroll 8
+            for (std::uint32_t w = 0; w < WAYS; ++w)
+                prefix[w] = long_copies ? probe.agreeing18(candidate(w))
+                                        : probe.extend(prefix[w], candidate(w));
+            longest = longest_of(prefix);
+        }
+        // The length, on which the next item waits, comes a few ORs after the loads. The
+        // complement of the longest prefix has bit 18 set, so it is never 0.
         const auto best_len = std::uint32_t(__builtin_ctz(~longest));
+        long_copies = best_len >= 16;
         // The way to name, which only this item's bytes need: each way scores prefix × 8 +
         // (7 - way), so the highest score is the longest prefix at the lowest way.
         std::uint32_t best = 0;
