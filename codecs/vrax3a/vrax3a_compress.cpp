@@ -34,19 +34,14 @@ constexpr std::uint32_t FILL_FLIP = ~tag_hash('1' | '2' << 8 | '3' << 16);
 // entries finds that without loading a single candidate.
 //
 // An entry is tag | position, or FILL_POSITION. A tag is all ones for "123", the fill string's
-// first three bytes, so FILL_POSITION reads as an entry with that tag. The position takes the low
-// `position_bits` bits, at least 12 of them, so that a key (below) can keep a set's first slot
+// first three bytes, so FILL_POSITION reads as an entry with that tag. The position takes as many
+// low bits as the block needs, at least 12, so that a key (below) can keep a set's first slot
 // beneath the tag. A block longer than 2^31 bytes leaves no bits for tags: then every tag is 0
 // and every set passes.
 class TaggedSets {
 public:
     TaggedSets(std::uint32_t* slots, std::uint32_t in_size)
-        : slots_(slots),
-          // Positions are below in_size - 17 < 2^position_bits - 1: no entry but the fill
-          // string's can be all ones.
-          position_bits_(std::max(12u, std::uint32_t(std::bit_width(in_size - 1)))),
-          tag_mask_(std::uint32_t(~std::uint64_t(0) << position_bits_)),
-          position_mask_(~tag_mask_) {
+        : slots_(slots), tag_mask_(tag_mask(in_size)), position_mask_(~tag_mask_) {
         vrax::fill_slot_table(slots_);
     }
 
@@ -90,9 +85,15 @@ public:
 private:
     static constexpr std::uint32_t FIRST_BITS = 0xFFF;
 
+    // The bits above the positions of a block of in_size bytes. Positions are below
+    // in_size - 17 < 2^bits - 1, so no entry but the fill string's can be all ones.
+    static std::uint32_t tag_mask(std::uint32_t in_size) {
+        const auto bits = std::max(12u, std::uint32_t(std::bit_width(in_size - 1)));
+        return std::uint32_t(~std::uint64_t(0) << bits);
+    }
+
     std::uint32_t* slots_;
     std::uint32_t cycle_ = 0;  // the way that the next insertion overwrites, shared by all sets
-    std::uint32_t position_bits_;
     std::uint32_t tag_mask_;
     std::uint32_t position_mask_;
 };
