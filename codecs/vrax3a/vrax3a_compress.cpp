@@ -11,7 +11,6 @@
 #include "bytes.h"
 #include "entry.h"
 #include "fill_string.h"
-#include "hash3.h"
 #include "item_stream.h"
 #include "slot_table.h"
 #include "vrax3a.h"
