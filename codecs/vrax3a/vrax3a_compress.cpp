@@ -1,6 +1,12 @@
 // VRAX3-A compressor: at each position that may start a copy, the longest of the eight candidates
 // in the set of its three bytes, the lowest way winning ties.
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "bytes.h"
 #include "entry.h"
@@ -10,42 +16,213 @@
 #include "vrax3a.h"
 #include "vrax3a_internal.h"
 
+namespace {
+
+using vrax3a::WAYS;
+
+// The hash behind the compressor's tags (below): three bytes as a little-endian number, times an
+// odd constant; its high bits depend on all three bytes.
+constexpr std::uint32_t tag_hash(std::uint32_t three_bytes) { return three_bytes * 0x9E3779B1u; }
+// Turns the hash of "123" into all ones.
+constexpr std::uint32_t FILL_FLIP = ~tag_hash('1' | '2' << 8 | '3' << 16);
+
+// The compressor's own form of the table. It holds the same positions in the same slots as the
+// decompressor's, but each entry also carries a tag of the three bytes at its position in the
+// bits above the position: a set in which no entry has the tag of the current three bytes holds
+// no candidate for a copy (a copy needs three agreeing bytes), and one vector compare of the eight
+// entries finds that without loading a single candidate.
+//
+// An entry is tag | position, or FILL_POSITION. A tag is all ones for "123", the fill string's
+// first three bytes, so FILL_POSITION reads as an entry with that tag. The position takes as many
+// low bits as the block needs, at least 12, so that a key (below) can keep a set's first slot
+// beneath the tag. A block longer than 2^31 bytes leaves no bits for tags: then every tag is 0
+// and every set passes.
+class TaggedSets {
+public:
+    TaggedSets(std::uint32_t* slots, std::uint32_t in_size)
+        : slots_(slots), tag_mask_(tag_mask(in_size)), position_mask_(~tag_mask_) {
+        vrax::fill_slot_table(slots_);
+    }
+
+    // The tag of the three bytes at p: the high bits of their hash. Reads p[0..3].
+    std::uint32_t tag(const std::uint8_t* p) const {
+        return (tag_hash(vrax::load32(p) & 0xFFFFFF) ^ FILL_FLIP) & tag_mask_;
+    }
+
+    // What PendingInsertions keeps for a position: the first slot of its set and its tag.
+    static std::uint32_t key(std::uint32_t first, std::uint32_t tag) { return first | tag; }
+
+    void insert(std::uint32_t key, std::uint32_t position) {
+        slots_[(key & FIRST_BITS) + cycle_] = (key & ~FIRST_BITS) | position;
+        cycle_ = (cycle_ + 1) & (WAYS - 1);
+    }
+
+    const std::uint32_t* set(std::uint32_t first) const { return slots_ + first; }
+
+    // The candidate bytes of an entry: a block position or the padded fill string.
+    const std::uint8_t* bytes(const std::uint8_t* in, std::uint32_t entry) const {
+        return entry == vrax::FILL_POSITION ? vrax::FILL_STRING_PADDED
+                                            : in + (entry & position_mask_);
+    }
+
+    // False when no entry of the set of `first` has `tag`: then none agrees on three bytes.
+    bool may_match(std::uint32_t first, std::uint32_t tag) const {
+#if defined(__SSE2__)
+        const auto* const ways = reinterpret_cast<const __m128i*>(slots_ + first);
+        const __m128i mask = _mm_set1_epi32(int(tag_mask_));
+        const __m128i want = _mm_set1_epi32(int(tag));
+        const __m128i low = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(ways), mask), want);
+        const __m128i high = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(ways + 1), mask), want);
+        return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
+#else
+        std::uint32_t found = 0;
+        for (std::uint32_t w = 0; w < WAYS; ++w) found |= (slots_[first + w] & tag_mask_) == tag;
+        return found != 0;
+#endif
+    }
+
+private:
+    static constexpr std::uint32_t FIRST_BITS = 0xFFF;
+
+    // The bits above the positions of a block of in_size bytes. Positions are below
+    // in_size - 17 < 2^bits - 1, so no entry but the fill string's can be all ones.
+    static std::uint32_t tag_mask(std::uint32_t in_size) {
+        const auto bits = std::max(12u, std::uint32_t(std::bit_width(in_size - 1)));
+        return std::uint32_t(~std::uint64_t(0) << bits);
+    }
+
+    std::uint32_t* slots_;
+    std::uint32_t cycle_ = 0;  // the way that the next insertion overwrites, shared by all sets
+    std::uint32_t tag_mask_;
+    std::uint32_t position_mask_;
+};
+
+// The 18 bytes at p, compared with a candidate without a data-dependent branch: a way that agrees
+// on no byte costs as much as one that agrees on 18, so the search has nothing to mispredict.
+// Agreement comes as a mask of trailing ones, (1 << length) - 1, for the leading bytes that agree.
+class Probe {
+public:
+    explicit Probe(const std::uint8_t* p)
+#if defined(__SSE2__)
+        : head_(load128(p)), tail_(load128(p + 2))
+#else
+        : p_(p)
+#endif
+    {
+    }
+
+    // Agreement over bytes 0..15. Reads c[0..15].
+    std::uint32_t agreeing16(const std::uint8_t* c) const { return trailing_ones(equal16(c)); }
+
+    // Agreement over bytes 0..17, given the agreement over bytes 0..15 (or any mask with the
+    // same trailing ones). Reads c[2..17].
+    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
+#if defined(__SSE2__)
+        // Bit k - 2 of `tail` is set when byte k agrees; bytes 2..15 are already in agreeing16,
+        // and bytes 16 and 17 count only behind 16 agreeing bytes, which trailing_ones sees to.
+        const auto tail = std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(tail_, load128(c + 2))));
+        return trailing_ones(agreeing16 | tail << 2);
+#else
+        return (agreeing16 & 0xFFFF) == 0xFFFF ? (1u << vrax::match_length_18(p_, c)) - 1
+                                               : trailing_ones(agreeing16);
+#endif
+    }
+
+    // Agreement over bytes 0..17. Reads c[0..17].
+    std::uint32_t agreeing18(const std::uint8_t* c) const { return extend(equal16(c), c); }
+
+private:
+    // The trailing ones of x: adding 1 clears them and sets the bit above them.
+    static std::uint32_t trailing_ones(std::uint32_t x) { return x & ~(x + 1); }
+
+    // Bit k set when byte k of p and c agree, for k < 16 (without SSE2: the agreeing bytes only).
+    std::uint32_t equal16(const std::uint8_t* c) const {
+#if defined(__SSE2__)
+        return std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(head_, load128(c))));
+#else
+        return (1u << vrax::match_length_16(p_, c)) - 1;
+#endif
+    }
+
+#if defined(__SSE2__)
+    static __m128i load128(const std::uint8_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    }
+    __m128i head_;
+    __m128i tail_;
+#else
+    const std::uint8_t* p_;
+#endif
+};
+
+// The longest of the ways' agreement masks: they are nested, so it is their OR.
+inline std::uint32_t longest_of(const std::uint32_t (&prefix)[WAYS]) {
+    return ((prefix[0] | prefix[1]) | (prefix[2] | prefix[3])) |
+           ((prefix[4] | prefix[5]) | (prefix[6] | prefix[7]));
+}
+
+}  // namespace
+
 CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
                             std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
     using namespace vrax;
-    using vrax3a::WaySets;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    WaySets table{aligned_work_memory<std::uint32_t>(work_memory)};
-    fill_slot_table(table.slots);
-    PendingInsertions<WaySets> pending;
+    TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
+    PendingInsertions<TaggedSets> pending;
+    bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
-    // position (its 18 bytes end before in_size) or the padded fill string.
+    // position (its 18 bytes end before in_size) or the padded fill string. Inlined into the item
+    // loop so that the table and the pending insertions can stay in registers.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             __attribute__((always_inline)) -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t first = WaySets::key(p);
-        const std::uint32_t* const ways = table.slots + first;
-        std::uint32_t best_len = 0;
-        std::uint32_t best_way = 0;
-        for (std::uint32_t w = 0; w < vrax3a::WAYS; ++w) {
-            const std::uint8_t* const candidate = entry_bytes(in, ways[w]);
-            // Differing at the best length so far, it cannot be strictly longer: skip it.
-            if (candidate[best_len] != p[best_len]) continue;
-            const std::uint32_t len = match_length_18(p, candidate);
-            if (len > best_len) {  // strictly longer: of equal lengths the lowest way stays
-                best_len = len;
-                best_way = w;
-                if (len == vrax3a::MAX_LENGTH) break;  // no later way can beat it
-            }
+        const std::uint32_t first = vrax3a::WaySets::key(p);
+        const std::uint32_t tag = table.tag(p);
+        const std::uint32_t key = TaggedSets::key(first, tag);
+        if (!table.may_match(first, tag)) {
+            pending.literal(table, i, key);
+            return emit_literal(op, *p);
         }
-        // All eight lookups are done; only now may this item insert anything.
+        const std::uint32_t* const ways = table.set(first);
+        auto candidate = [&](std::uint32_t w) { return table.bytes(in, ways[w]); };
+        const Probe probe(p);
+        std::uint32_t prefix[WAYS];
+        // Most searches end within 16 bytes, and one compare per way covers those; bytes 16 and
+        // 17 cost a second. They are compared only when some way agrees on all 16, or at once
+        // while the searches just before found 16 or more (a run of long copies), where
+        // comparing 16 first and then again would waste the first pass and a mispredicted branch.
+        std::uint32_t longest = 0xFFFF;
+        if (!long_copies) {
+#pragma GCC unroll 8
+            for (std::uint32_t w = 0; w < WAYS; ++w) prefix[w] = probe.agreeing16(candidate(w));
+            longest = longest_of(prefix);
+        }
+        if (longest == 0xFFFF) {
+#pragma GCC unroll 8
+            for (std::uint32_t w = 0; w < WAYS; ++w)
+                prefix[w] = long_copies ? probe.agreeing18(candidate(w))
+                                        : probe.extend(prefix[w], candidate(w));
+            longest = longest_of(prefix);
+        }
+        // The length, on which the next item waits, comes a few ORs after the loads. The
+        // complement of the longest prefix has bit 18 set, so it is never 0.
+        const auto best_len = std::uint32_t(__builtin_ctz(~longest));
+        long_copies = best_len >= 16;
+        // The way to name, which only this item's bytes need: each way scores prefix × 8 +
+        // (7 - way), so the highest score is the longest prefix at the lowest way.
+        std::uint32_t best = 0;
+#pragma GCC unroll 8
+        for (std::uint32_t w = 0; w < WAYS; ++w) best = std::max(best, prefix[w] << 3 | (WAYS - 1 - w));
+        const std::uint32_t best_way = WAYS - 1 - (best & 7);
+        // All eight lookups are done; only now may this item insert anything. The copy's own
+        // position goes into the set of the slot it names, which is p's set.
         if (best_len >= vrax3a::LENGTH_BIAS) {
-            pending.copy(table, i, first);
+            pending.copy(table, i, key);
             return emit_copy(op, first + best_way, best_len - vrax3a::LENGTH_BIAS, best_len);
         }
-        pending.literal(table, i, first);
+        pending.literal(table, i, key);
         return emit_literal(op, *p);
     };
     result->length = compress_items<vrax3a::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
