@@ -66,6 +66,20 @@ TEST_P(SlotCoders, CompressorEqualsPlainModel) {
             }
 }
 
+// A compressor may pack its table entries by how many bits the block's positions need, so block
+// lengths on either side of powers of two must still give the model's blocks.
+TEST_P(SlotCoders, CompressorEqualsPlainModelAroundPowersOfTwo) {
+    CodecSession codec(GetParam().call);
+    for (std::uint32_t bits : {12u, 13u, 17u, 20u})
+        for (std::uint32_t n : {(1u << bits) - 1, 1u << bits, (1u << bits) + 1}) {
+            SCOPED_TRACE(::testing::Message() << "n=" << n);
+            const Bytes input = generate(Shape::text, n, bits);
+            const Bytes block = codec.compress(input);
+            ASSERT_EQ(block, model_slot_compress(input, GetParam().ways));
+            ASSERT_EQ(codec.decompress(block, n), input);
+        }
+}
+
 // The table holds 4096 slots; a long block reuses every one of them many times over.
 TEST_P(SlotCoders, MoreItemsThanSlots) {
     CodecSession codec(GetParam().call);
