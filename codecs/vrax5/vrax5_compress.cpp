@@ -5,6 +5,7 @@
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <cstring>
 
 #include "bytes.h"
 #include "entry.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using vrax5::GREATER;
+using vrax5::HEAD_LENGTH_MASK;
 using vrax5::LESS;
 using vrax5::PhraseNode;
 
@@ -53,9 +55,50 @@ int compare_bytes(const std::uint8_t* key, const std::uint8_t* text, std::uint32
     return int(key[0]) - int(text[0]);
 }
 
-// Bytes 1 to 3 at p in a head's byte order (see PhraseNode). Reads p[0..3].
-std::uint32_t head_bytes(const std::uint8_t* p) {
-    return std::uint32_t(p[1]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 8;
+// Phrase bytes a head holds: all but the length byte.
+template <class Head>
+constexpr std::uint32_t HEAD_BYTES = sizeof(Head) - 1;
+
+// The bytes at p as a word, p[0] highest. Reads p[0 .. sizeof(Head) - 1].
+template <class Head>
+Head big_endian(const std::uint8_t* p) {
+    if constexpr (sizeof(Head) == 8) {
+        return __builtin_bswap64(vrax::load64(p));
+    } else {
+        static_assert(sizeof(Head) == 4);
+        return __builtin_bswap32(vrax::load32(p));
+    }
+}
+
+// The bits of a head that hold the bytes 1 to length - 1 of a phrase of `length` bytes (as many
+// as the head holds) and its length byte. length ≥ 2.
+template <class Head>
+Head held_bits(std::uint32_t length) {
+    const std::uint32_t held = std::min(length - 1, HEAD_BYTES<Head>);
+    return Head(~Head(0) << (8 * (sizeof(Head) - held))) | HEAD_LENGTH_MASK;
+}
+
+// The head of the `length`-byte string at p (see PhraseNode). Reads p[0 .. sizeof(Head) - 1].
+template <class Head>
+Head string_head(const std::uint8_t* p, std::uint32_t length) {
+    return (big_endian<Head>(p) << 8 & held_bits<Head>(length)) | length;
+}
+
+// The link of a node that a search follows: `greater` unless key_side < head. Which one it is
+// follows the data and is mispredicted about half the time as a branch, and the search waits on
+// it at every node, so on x86-64 it is a compare and a conditional move.
+template <class Head>
+std::uint32_t follow(Head key_side, Head head, std::uint32_t less, std::uint32_t greater) {
+#if defined(__x86_64__)
+    std::uint32_t next = less;
+    asm("cmp %[head], %[key]\n\tcmovae %[greater], %[next]"
+        : [next] "+r"(next)
+        : [head] "r"(head), [key] "r"(key_side), [greater] "r"(greater)
+        : "cc");
+    return next;
+#else
+    return key_side >= head ? greater : less;
+#endif
 }
 
 struct SearchEnd {
@@ -66,74 +109,107 @@ struct SearchEnd {
 };
 
 // Searches the tree of the byte at key for the longest phrase that the input at key starts with.
-// At each node the key is taken one byte longer than the match so far, so a phrase equal to the
-// key becomes the match and the search goes on among longer phrases. The key never reaches past
-// key[254].
-SearchEnd search(const PhraseNode* nodes, const std::uint8_t* in, const std::uint8_t* key) {
-    using vrax5::HEAD_BYTES;
+// At each node the key is taken t bytes long, one byte longer than the match so far, so a phrase
+// equal to the key becomes the match and the search goes on among longer phrases. The key never
+// reaches past key[254].
+//
+// The key is compared in the form of a head: its bytes 1 to t - 1 (byte 0 is that of every phrase
+// in the tree), as many as a head holds, zero after them, and t in the low byte. Comparing it with
+// a node's head as unsigned integers orders the key and the phrase whenever all the bytes to
+// compare, the first min(t, h) of h-byte phrase, are in the heads. When the bytes differ, the
+// first difference decides. When they agree and the phrase is longer, the key's zeros (or, at
+// equal bytes, its smaller length) make it less; when the key is longer, its bytes against the
+// phrase's zeros (or its larger length) make it greater; at equal lengths the heads are equal.
+// Only when both the key and the phrase are longer than the head and the heads agree on their
+// bytes does the search read the phrase's text.
+//
+// The search is bound by the latency from one node to the next, so its common case is free of
+// branches that depend on the data: the conditional move of follow, and the match kept with
+// masks.
+template <class Head>
+SearchEnd search(const PhraseNode<Head>* nodes, const std::uint8_t* in, const std::uint8_t* key) {
+    constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
     std::uint32_t match = key[0];
-    std::uint32_t m = 1;
+    std::uint32_t t = 2;
     // A root holds one byte, equal to key[0], and the key has two: always greater.
     std::uint32_t end = match;
     std::uint32_t direction = GREATER;
     std::uint32_t next = nodes[end].link[GREATER];
-    const std::uint32_t key_head = head_bytes(key);
+    const Head key_bytes = big_endian<Head>(key) << 8;
+    Head key_sides[KEY_IN_HEAD + 1];  // the key's head for each t up to KEY_IN_HEAD
+    for (std::uint32_t i = 2; i <= KEY_IN_HEAD; ++i) {
+        key_sides[i] = (key_bytes & held_bits<Head>(i)) | i;
+    }
+    Head key_side = key_sides[t];
+
+    // While the key fits in a head, every node is decided by the two heads.
     while (next != 0) {
-        const PhraseNode& node = nodes[next];
-        // The search is bound by the latency of node loads: fetch both children while this
-        // node is compared.
-        __builtin_prefetch(&nodes[node.link[LESS]]);
-        __builtin_prefetch(&nodes[node.link[GREATER]]);
+        const PhraseNode<Head>& node = nodes[next];
+        std::uint32_t links;
+        std::memcpy(&links, node.link, sizeof links);
+        const std::uint32_t less = links & 0xFFFF;
+        const std::uint32_t greater = links >> 16;
+        // Fetch both children while this node is decided.
+        __builtin_prefetch(&nodes[less]);
+        __builtin_prefetch(&nodes[greater]);
         end = next;
-        const std::uint32_t t = m + 1;
-        const std::uint32_t h = node.head & vrax5::HEAD_LENGTH_MASK;
-        // Compare the key's first t bytes with the phrase. Byte 0 is equal (every phrase of this
-        // tree starts with key[0]); of the next ones, up to 3 are in the heads. With the key's
-        // length placed where the head keeps the phrase's, one integer comparison orders the two
-        // whenever the heads hold every byte to compare or differ: greater when the bytes are
-        // greater or equal and the key longer, equal when the phrase is the key.
-        const std::uint32_t k = std::min(t, h);
-        const std::uint32_t in_head = std::min(k - 1, HEAD_BYTES);
-        const std::uint32_t mask = ~std::uint32_t(0) << (32 - 8 * in_head);
-        const std::uint32_t key_side = (key_head & mask) | t;
-        const std::uint32_t node_side = node.head & (mask | vrax5::HEAD_LENGTH_MASK);
-        bool greater = key_side >= node_side;
-        bool equal = key_side == node_side;
-        if (k > 1 + HEAD_BYTES && (key_side ^ node_side) <= vrax5::HEAD_LENGTH_MASK) {
-            // The heads agree and the phrase has more bytes to compare: read its text.
-            const int order = compare_bytes(key + 1 + HEAD_BYTES, in + node.text + 1 + HEAD_BYTES,
-                                            k - 1 - HEAD_BYTES);
+        const Head head = node.head;
+        const bool equal = key_side == head;
+        direction = key_side >= head ? GREATER : LESS;
+        match ^= (match ^ next) & -std::uint32_t(equal);
+        t += equal;
+        next = follow(key_side, head, less, greater);
+        if (t > KEY_IN_HEAD) [[unlikely]] goto long_key;
+        key_side = key_sides[t];
+    }
+    return {match, t - 1, end, direction};
+
+long_key:
+    // The key is longer than a head holds; each phrase of equal length makes it one byte longer.
+    key_side = key_bytes | t;
+    while (next != 0) {
+        const PhraseNode<Head>& node = nodes[next];
+        std::uint32_t links;
+        std::memcpy(&links, node.link, sizeof links);
+        __builtin_prefetch(&nodes[links & 0xFFFF]);
+        __builtin_prefetch(&nodes[links >> 16]);
+        end = next;
+        const Head head = node.head;
+        bool greater = key_side >= head;
+        bool equal = key_side == head;
+        const std::uint32_t h = std::uint32_t(head & HEAD_LENGTH_MASK);
+        // Heads that agree on their bytes with a phrase longer than a head holds: compare the
+        // bytes past the heads, then the lengths as the heads did.
+        if (((key_side ^ head) >> 8 | Head(h <= KEY_IN_HEAD)) == 0) [[unlikely]] {
+            const int order = compare_bytes(key + KEY_IN_HEAD, in + node.text + KEY_IN_HEAD,
+                                            std::min(t, h) - KEY_IN_HEAD);
             if (order != 0) {
                 greater = order > 0;
                 equal = false;
+            } else if (equal && t == vrax5::MAX_PHRASE_LENGTH) {
+                return {next, t, next, GREATER};  // no longer match is sought
             }
         }
-        if (equal) {
-            // The phrase equals the key: the longest match so far; look for longer ones.
-            match = next;
-            m = t;
-            if (t == vrax5::MAX_PHRASE_LENGTH) return {match, m, end, GREATER};
-        }
+        match ^= (match ^ next) & -std::uint32_t(equal);
+        t += equal;
+        key_side += equal;
         direction = greater ? GREATER : LESS;
-        next = node.link[direction];
+        next = (links >> (16 * direction)) & 0xFFFF;
     }
-    return {match, m, end, direction};
+    return {match, t - 1, end, direction};
 }
 
-}  // namespace
-
-CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
-                           std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
+// Compresses one block with nodes whose heads are of type Head; `nodes` has room for every
+// phrase number the block can give out.
+template <class Head>
+CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint8_t* root_text, const std::uint8_t* in,
+                           std::uint32_t in_size, std::uint8_t* out, CodecResult* result) {
     using namespace vrax;
-    if (out_cap < vrax5::compress_bound(in_size)) [[unlikely]]
-        return destination_too_small(result);
-    auto* const tables = aligned_work_memory<vrax5::CompressorTables>(work_memory);
-    PhraseNode* const nodes = tables->nodes;
     // Only the roots are set; every later node is written when its number is given out and
     // reached only through links written in this call.
     for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k) {
-        tables->root_text[k] = std::uint8_t(k);
-        nodes[k] = PhraseNode{k, {0, 0}, 1};
+        root_text[k] = std::uint8_t(k);
+        nodes[k] = PhraseNode<Head>{k, {0, 0}, 1};
     }
 
     write_block_header(out, BLOCK_CODED);
@@ -156,11 +232,12 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
             // The new phrase is the match plus the byte after it. It joins the tree at the
             // empty link where the search stopped, unless the search stopped at a 255-byte
             // phrase: then it keeps its number but stays out of the tree.
-            PhraseNode& end = nodes[found.end];
-            if ((end.head & vrax5::HEAD_LENGTH_MASK) == vrax5::MAX_PHRASE_LENGTH) {
+            PhraseNode<Head>& end = nodes[found.end];
+            if ((end.head & HEAD_LENGTH_MASK) == vrax5::MAX_PHRASE_LENGTH) {
                 nodes[number].head = 0;  // length 0: not in the tree
             } else {
-                nodes[number] = PhraseNode{p, {0, 0}, head_bytes(in + p) | (found.length + 1)};
+                nodes[number] =
+                    PhraseNode<Head>{p, {0, 0}, string_head<Head>(in + p, found.length + 1)};
                 end.link[found.direction] = std::uint16_t(number);
             }
             if (++number == vrax5::PHRASE_COUNT) [[unlikely]] {
@@ -179,4 +256,23 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
     }
     result->length = std::uint32_t(op - out);
     return CodecStatus::ok;
+}
+
+}  // namespace
+
+CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
+                           std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
+    using namespace vrax;
+    if (out_cap < vrax5::compress_bound(in_size)) [[unlikely]]
+        return destination_too_small(result);
+    if (in_size <= vrax5::SMALL_BLOCK_MAX) {
+        // The program's blocks: wider heads decide more nodes without reading the text.
+        constexpr std::uintptr_t LINE = vrax5::SMALL_BLOCK_ALIGNMENT;
+        const auto address = reinterpret_cast<std::uintptr_t>(work_memory);
+        auto* const tables =
+            reinterpret_cast<vrax5::SmallBlockTables*>((address + LINE - 1) & ~(LINE - 1));
+        return compress_block(tables->nodes, tables->root_text, in, in_size, out, result);
+    }
+    auto* const tables = aligned_work_memory<vrax5::AnyBlockTables>(work_memory);
+    return compress_block(tables->nodes, tables->root_text, in, in_size, out, result);
 }
