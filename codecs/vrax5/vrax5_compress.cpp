@@ -84,22 +84,57 @@ Head string_head(const std::uint8_t* p, std::uint32_t length) {
     return (big_endian<Head>(p) << 8 & held_bits<Head>(length)) | length;
 }
 
-// The link of a node that a search follows: `greater` unless key_side < head. Which one it is
-// follows the data and is mispredicted about half the time as a branch, and the search waits on
-// it at every node, so on x86-64 it is a compare and a conditional move.
-template <class Head>
-std::uint32_t follow(Head key_side, Head head, std::uint32_t less, std::uint32_t greater) {
+// Branch-free choices for the search. Which way a node sends the search follows the data, so as
+// a branch it is mispredicted about half the time, and the search waits on it at every node; on
+// x86-64 each choice is a compare and a conditional move, which the compiler does not always
+// choose by itself.
+//
+// `greater` unless key_side < head, else `less`.
+template <class Head, class T>
+T follow(Head key_side, Head head, T less, T greater) {
 #if defined(__x86_64__)
-    std::uint32_t next = less;
-    asm("cmp %[head], %[key]\n\tcmovae %[greater], %[next]"
-        : [next] "+r"(next)
+    asm("cmp %[head], %[key]\n\tcmovae %[greater], %[less]"
+        : [less] "+r"(less)
         : [head] "r"(head), [key] "r"(key_side), [greater] "r"(greater)
         : "cc");
-    return next;
+    return less;
 #else
     return key_side >= head ? greater : less;
 #endif
 }
+
+// `if_equal` when key_side == head, else `otherwise`.
+template <class Head, class T>
+T pick_if_equal(Head key_side, Head head, T if_equal, T otherwise) {
+#if defined(__x86_64__)
+    asm("cmp %[head], %[key]\n\tcmove %[if_equal], %[otherwise]"
+        : [otherwise] "+r"(otherwise)
+        : [head] "r"(head), [key] "r"(key_side), [if_equal] "r"(if_equal)
+        : "cc");
+    return otherwise;
+#else
+    return key_side == head ? if_equal : otherwise;
+#endif
+}
+
+// held_bits for every key length up to the longest a head holds, so that a search finds the
+// key's head for a new length with one load.
+template <class Head>
+struct HeldBitsTable {
+    Head bits[2 + HEAD_BYTES<Head>];  // [t] for t = 2 .. 1 + HEAD_BYTES
+};
+
+template <class Head>
+constexpr HeldBitsTable<Head> held_bits_table() {
+    HeldBitsTable<Head> table{};
+    for (std::uint32_t t = 2; t <= 1 + HEAD_BYTES<Head>; ++t) {
+        table.bits[t] = Head(~Head(0) << (8 * (sizeof(Head) - (t - 1)))) | HEAD_LENGTH_MASK;
+    }
+    return table;
+}
+
+template <class Head>
+constexpr HeldBitsTable<Head> HELD_BITS = held_bits_table<Head>();
 
 struct SearchEnd {
     std::uint32_t match;      // phrase number of the longest phrase found equal to the input
@@ -107,6 +142,9 @@ struct SearchEnd {
     std::uint32_t end;        // the node where the search stopped
     std::uint32_t direction;  // the empty link of `end` it stopped at (unless length is 255)
 };
+
+// The index of the 2-byte string at p in the table of 2-byte phrases.
+std::uint32_t pair_index(const std::uint8_t* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
 
 // Searches the tree of the byte at key for the longest phrase that the input at key starts with.
 // At each node the key is taken t bytes long, one byte longer than the match so far, so a phrase
@@ -123,46 +161,63 @@ struct SearchEnd {
 // Only when both the key and the phrase are longer than the head and the heads agree on their
 // bytes does the search read the phrase's text.
 //
+// `pairs`, when given, holds the node of every 2-byte phrase in the tree (0 for none). Until it
+// meets the first phrase equal to its key, a search compares 2-byte keys, so its way from the
+// root depends only on the key's two bytes; and links, once set, never change. So a search whose
+// two bytes form a phrase of the tree reaches that phrase's node, with no earlier phrase equal,
+// just as the search that put it there did, and it starts there, after that node's comparison.
+// The nodes it skips change nothing that the search yields.
+//
 // The search is bound by the latency from one node to the next, so its common case is free of
-// branches that depend on the data: the conditional move of follow, and the match kept with
-// masks.
+// branches that depend on the data.
 template <class Head>
-SearchEnd search(const PhraseNode<Head>* nodes, const std::uint8_t* in, const std::uint8_t* key) {
+SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, const std::uint8_t* in,
+                 const std::uint8_t* key) {
     constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
     std::uint32_t match = key[0];
     std::uint32_t t = 2;
     // A root holds one byte, equal to key[0], and the key has two: always greater.
     std::uint32_t end = match;
     std::uint32_t direction = GREATER;
+    if (pairs != nullptr) {
+        const std::uint32_t pair = pairs[pair_index(key)];
+        if (pair != 0) {
+            match = end = pair;  // equal: the search goes on to its greater subtree
+            t = 3;
+        }
+    }
     std::uint32_t next = nodes[end].link[GREATER];
     const Head key_bytes = big_endian<Head>(key) << 8;
-    Head key_sides[KEY_IN_HEAD + 1];  // the key's head for each t up to KEY_IN_HEAD
-    for (std::uint32_t i = 2; i <= KEY_IN_HEAD; ++i) {
-        key_sides[i] = (key_bytes & held_bits<Head>(i)) | i;
-    }
-    Head key_side = key_sides[t];
+    Head key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
 
-    // While the key fits in a head, every node is decided by the two heads.
-    while (next != 0) {
-        const PhraseNode<Head>& node = nodes[next];
+    // While the key fits in a head, every node is decided by the two heads. The walk keeps node
+    // addresses rather than numbers, one step less from one node to the next.
+    const PhraseNode<Head>* node = &nodes[next];
+    const PhraseNode<Head>* match_node = &nodes[match];
+    const PhraseNode<Head>* end_node = &nodes[end];
+    while (node != nodes) {  // link 0: no child
         std::uint32_t links;
-        std::memcpy(&links, node.link, sizeof links);
-        const std::uint32_t less = links & 0xFFFF;
-        const std::uint32_t greater = links >> 16;
+        std::memcpy(&links, node->link, sizeof links);
+        const PhraseNode<Head>* const less = &nodes[links & 0xFFFF];
+        const PhraseNode<Head>* const greater = &nodes[links >> 16];
         // Fetch both children while this node is decided.
-        __builtin_prefetch(&nodes[less]);
-        __builtin_prefetch(&nodes[greater]);
-        end = next;
-        const Head head = node.head;
-        const bool equal = key_side == head;
+        __builtin_prefetch(less);
+        __builtin_prefetch(greater);
+        end_node = node;
+        const Head head = node->head;
         direction = key_side >= head ? GREATER : LESS;
-        match ^= (match ^ next) & -std::uint32_t(equal);
-        t += equal;
-        next = follow(key_side, head, less, greater);
-        if (t > KEY_IN_HEAD) [[unlikely]] goto long_key;
-        key_side = key_sides[t];
+        t += key_side == head;
+        match_node = pick_if_equal(key_side, head, node, match_node);
+        node = follow(key_side, head, less, greater);
+        if (t > KEY_IN_HEAD) [[unlikely]] {
+            match = std::uint32_t(match_node - nodes);
+            end = std::uint32_t(end_node - nodes);
+            next = std::uint32_t(node - nodes);
+            goto long_key;
+        }
+        key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
     }
-    return {match, t - 1, end, direction};
+    return {std::uint32_t(match_node - nodes), t - 1, std::uint32_t(end_node - nodes), direction};
 
 long_key:
     // The key is longer than a head holds; each phrase of equal length makes it one byte longer.
@@ -200,10 +255,12 @@ long_key:
 }
 
 // Compresses one block with nodes whose heads are of type Head; `nodes` has room for every
-// phrase number the block can give out.
+// phrase number the block can give out. `pairs` is the table of 2-byte phrases (see search), or
+// null to search without one.
 template <class Head>
-CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint8_t* root_text, const std::uint8_t* in,
-                           std::uint32_t in_size, std::uint8_t* out, CodecResult* result) {
+CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint16_t* pairs, std::uint8_t* root_text,
+                           const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
+                           CodecResult* result) {
     using namespace vrax;
     // Only the roots are set; every later node is written when its number is given out and
     // reached only through links written in this call.
@@ -218,13 +275,14 @@ CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint8_t* root_text, con
     if (in_size > vrax5::TAIL_LENGTH) {
         const std::uint32_t phrase_end = in_size - vrax5::TAIL_LENGTH;
         std::uint32_t number = vrax5::FIRST_PHRASE;
+        if (pairs != nullptr) std::memset(pairs, 0, vrax5::PAIR_COUNT * sizeof *pairs);
         do {
             // Coding stops paying once an item would start beyond n bytes of output.
             if (std::uint32_t(op - out) > in_size) {
                 result->length = store_block(in, in_size, out);
                 return CodecStatus::ok;
             }
-            const SearchEnd found = search(nodes, in, in + p);
+            const SearchEnd found = search(nodes, pairs, in, in + p);
             op[0] = std::uint8_t(found.match >> 8);
             op[1] = std::uint8_t(found.match);
             op += vrax5::ITEM_SIZE;
@@ -239,6 +297,9 @@ CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint8_t* root_text, con
                 nodes[number] =
                     PhraseNode<Head>{p, {0, 0}, string_head<Head>(in + p, found.length + 1)};
                 end.link[found.direction] = std::uint16_t(number);
+                if (found.length == 1 && pairs != nullptr) {
+                    pairs[pair_index(in + p)] = std::uint16_t(number);
+                }
             }
             if (++number == vrax5::PHRASE_COUNT) [[unlikely]] {
                 result->message = vrax5::MESSAGE_OUT_OF_NODES;
@@ -271,8 +332,10 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const auto address = reinterpret_cast<std::uintptr_t>(work_memory);
         auto* const tables =
             reinterpret_cast<vrax5::SmallBlockTables*>((address + LINE - 1) & ~(LINE - 1));
-        return compress_block(tables->nodes, tables->root_text, in, in_size, out, result);
+        return compress_block(tables->nodes, tables->pairs, tables->root_text, in, in_size, out,
+                              result);
     }
     auto* const tables = aligned_work_memory<vrax5::AnyBlockTables>(work_memory);
-    return compress_block(tables->nodes, tables->root_text, in, in_size, out, result);
+    return compress_block(tables->nodes, static_cast<std::uint16_t*>(nullptr), tables->root_text,
+                          in, in_size, out, result);
 }

@@ -54,14 +54,11 @@ static_assert(sizeof(PhraseNode<std::uint64_t>) == 16);
 
 inline constexpr std::uint32_t HEAD_LENGTH_MASK = 0xFF;
 
-template <class Head, std::uint32_t NodeCount>
-struct CompressorTables {
-    PhraseNode<Head> nodes[NodeCount];
+// Any block: every phrase number has a node, in 12-byte nodes with 3 bytes in the head.
+struct AnyBlockTables {
+    PhraseNode<std::uint32_t> nodes[PHRASE_COUNT];
     std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
 };
-
-// Any block: every phrase number has a node, in 12-byte nodes with 3 bytes in the head.
-using AnyBlockTables = CompressorTables<std::uint32_t, PHRASE_COUNT>;
 
 // A block of at most 64 KiB writes at most (65536 - 4) / 2 + 1 items before the abandon test
 // stops it, so it numbers phrases below 33,023. Their 16-byte nodes, with 7 bytes in the head,
@@ -70,7 +67,13 @@ using AnyBlockTables = CompressorTables<std::uint32_t, PHRASE_COUNT>;
 inline constexpr std::uint32_t SMALL_BLOCK_MAX = 65536;
 inline constexpr std::uint32_t SMALL_BLOCK_NODES =
     FIRST_PHRASE + (SMALL_BLOCK_MAX - 4) / ITEM_SIZE + 1;
-using SmallBlockTables = CompressorTables<std::uint64_t, SMALL_BLOCK_NODES>;
+// Beside them, the node of every 2-byte phrase, indexed by its bytes (see the compressor).
+inline constexpr std::uint32_t PAIR_COUNT = 65536;
+struct SmallBlockTables {
+    PhraseNode<std::uint64_t> nodes[SMALL_BLOCK_NODES];
+    std::uint16_t pairs[PAIR_COUNT];
+    std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
+};
 inline constexpr std::uint32_t SMALL_BLOCK_ALIGNMENT = 64;
 
 // The decompressor's view of the same memory. A phrase's start is an offset into the output; a
