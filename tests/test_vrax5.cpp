@@ -326,7 +326,8 @@ TEST(Vrax5Compress, LargerBlocksBeginWithTheSameItems) {
             // Every item but the last 256 of the smaller block belongs to its phrase part.
             const std::size_t same = small.size() - vrax5::ITEM_SIZE * vrax5::TAIL_LENGTH;
             ASSERT_GT(large.size(), same);
-            EXPECT_TRUE(std::equal(small.begin(), small.begin() + std::ptrdiff_t(same), large.begin()))
+            EXPECT_TRUE(
+                std::equal(small.begin(), small.begin() + std::ptrdiff_t(same), large.begin()))
                 << shape_name(shape) << " seed=" << seed;
         }
     }

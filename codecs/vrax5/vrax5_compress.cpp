@@ -73,7 +73,7 @@ Head big_endian(const std::uint8_t* p) {
 // The bits of a head that hold the bytes 1 to length - 1 of a phrase of `length` bytes (as many
 // as the head holds) and its length byte. length ≥ 2.
 template <class Head>
-Head held_bits(std::uint32_t length) {
+constexpr Head held_bits(std::uint32_t length) {
     const std::uint32_t held = std::min(length - 1, HEAD_BYTES<Head>);
     return Head(~Head(0) << (8 * (sizeof(Head) - held))) | HEAD_LENGTH_MASK;
 }
@@ -127,9 +127,7 @@ struct HeldBitsTable {
 template <class Head>
 constexpr HeldBitsTable<Head> held_bits_table() {
     HeldBitsTable<Head> table{};
-    for (std::uint32_t t = 2; t <= 1 + HEAD_BYTES<Head>; ++t) {
-        table.bits[t] = Head(~Head(0) << (8 * (sizeof(Head) - (t - 1)))) | HEAD_LENGTH_MASK;
-    }
+    for (std::uint32_t t = 2; t <= 1 + HEAD_BYTES<Head>; ++t) table.bits[t] = held_bits<Head>(t);
     return table;
 }
 
@@ -146,82 +144,16 @@ struct SearchEnd {
 // The index of the 2-byte string at p in the table of 2-byte phrases.
 std::uint32_t pair_index(const std::uint8_t* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
 
-// Searches the tree of the byte at key for the longest phrase that the input at key starts with.
-// At each node the key is taken t bytes long, one byte longer than the match so far, so a phrase
-// equal to the key becomes the match and the search goes on among longer phrases. The key never
-// reaches past key[254].
-//
-// The key is compared in the form of a head: its bytes 1 to t - 1 (byte 0 is that of every phrase
-// in the tree), as many as a head holds, zero after them, and t in the low byte. Comparing it with
-// a node's head as unsigned integers orders the key and the phrase whenever all the bytes to
-// compare, the first min(t, h) of h-byte phrase, are in the heads. When the bytes differ, the
-// first difference decides. When they agree and the phrase is longer, the key's zeros (or, at
-// equal bytes, its smaller length) make it less; when the key is longer, its bytes against the
-// phrase's zeros (or its larger length) make it greater; at equal lengths the heads are equal.
-// Only when both the key and the phrase are longer than the head and the heads agree on their
-// bytes does the search read the phrase's text.
-//
-// `pairs`, when given, holds the node of every 2-byte phrase in the tree (0 for none). Until it
-// meets the first phrase equal to its key, a search compares 2-byte keys, so its way from the
-// root depends only on the key's two bytes; and links, once set, never change. So a search whose
-// two bytes form a phrase of the tree reaches that phrase's node, with no earlier phrase equal,
-// just as the search that put it there did, and it starts there, after that node's comparison.
-// The nodes it skips change nothing that the search yields.
-//
-// The search is bound by the latency from one node to the next, so its common case is free of
-// branches that depend on the data.
+// The end of a search for a key that has become longer than a head holds: the walk from node
+// `next` on, with the state of the search so far (the match of found.length bytes, the node
+// whose link led to `next`). Each phrase of equal length makes the key one byte longer.
 template <class Head>
-SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, const std::uint8_t* in,
-                 const std::uint8_t* key) {
-    constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
-    std::uint32_t match = key[0];
-    std::uint32_t t = 2;
-    // A root holds one byte, equal to key[0], and the key has two: always greater.
-    std::uint32_t end = match;
-    std::uint32_t direction = GREATER;
-    if (pairs != nullptr) {
-        const std::uint32_t pair = pairs[pair_index(key)];
-        if (pair != 0) {
-            match = end = pair;  // equal: the search goes on to its greater subtree
-            t = 3;
-        }
-    }
-    std::uint32_t next = nodes[end].link[GREATER];
-    const Head key_bytes = big_endian<Head>(key) << 8;
-    Head key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
-
-    // While the key fits in a head, every node is decided by the two heads. The walk keeps node
-    // addresses rather than numbers, one step less from one node to the next.
-    const PhraseNode<Head>* node = &nodes[next];
-    const PhraseNode<Head>* match_node = &nodes[match];
-    const PhraseNode<Head>* end_node = &nodes[end];
-    while (node != nodes) {  // link 0: no child
-        std::uint32_t links;
-        std::memcpy(&links, node->link, sizeof links);
-        const PhraseNode<Head>* const less = &nodes[links & 0xFFFF];
-        const PhraseNode<Head>* const greater = &nodes[links >> 16];
-        // Fetch both children while this node is decided.
-        __builtin_prefetch(less);
-        __builtin_prefetch(greater);
-        end_node = node;
-        const Head head = node->head;
-        direction = key_side >= head ? GREATER : LESS;
-        t += key_side == head;
-        match_node = pick_if_equal(key_side, head, node, match_node);
-        node = follow(key_side, head, less, greater);
-        if (t > KEY_IN_HEAD) [[unlikely]] {
-            match = std::uint32_t(match_node - nodes);
-            end = std::uint32_t(end_node - nodes);
-            next = std::uint32_t(node - nodes);
-            goto long_key;
-        }
-        key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
-    }
-    return {std::uint32_t(match_node - nodes), t - 1, std::uint32_t(end_node - nodes), direction};
-
-long_key:
-    // The key is longer than a head holds; each phrase of equal length makes it one byte longer.
-    key_side = key_bytes | t;
+SearchEnd search_long_key(const PhraseNode<Head>* nodes, const std::uint8_t* in,
+                          const std::uint8_t* key, SearchEnd found, std::uint32_t next) {
+    constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;
+    auto [match, t, end, direction] = found;
+    ++t;  // the key is one byte longer than the match
+    Head key_side = (big_endian<Head>(key) << 8) | t;
     while (next != 0) {
         const PhraseNode<Head>& node = nodes[next];
         std::uint32_t links;
@@ -252,6 +184,83 @@ long_key:
         next = (links >> (16 * direction)) & 0xFFFF;
     }
     return {match, t - 1, end, direction};
+}
+
+// Searches the tree of the byte at key for the longest phrase that the input at key starts with.
+// At each node the key is taken t bytes long, one byte longer than the match so far, so a phrase
+// equal to the key becomes the match and the search goes on among longer phrases. The key never
+// reaches past key[254].
+//
+// The key is compared in the form of a head: its bytes 1 to t - 1 (byte 0 is that of every phrase
+// in the tree), as many as a head holds, zero after them, and t in the low byte. Comparing it with
+// a node's head as unsigned integers orders the key and the phrase whenever all the bytes to
+// compare, the first min(t, h) of an h-byte phrase, are in the heads. When the bytes differ, the
+// first difference decides. When they agree and the phrase is longer, the key's zeros (or, at
+// equal bytes, its smaller length) make it less; when the key is longer, its bytes against the
+// phrase's zeros (or its larger length) make it greater; at equal lengths the heads are equal.
+// Only when both the key and the phrase are longer than the head and the heads agree on their
+// bytes does the search read the phrase's text (search_long_key).
+//
+// `pairs`, when given, holds the node of every 2-byte phrase in the tree (0 for none). Until it
+// meets the first phrase equal to its key, a search compares 2-byte keys, so its way from the
+// root depends only on the key's two bytes; and links, once set, never change. So a search whose
+// two bytes form a phrase of the tree reaches that phrase's node, with no earlier phrase equal,
+// just as the search that put it there did, and it starts there, after that node's comparison.
+// The nodes it skips change nothing that the search yields.
+//
+// The search is bound by the latency from one node to the next, so its common case is free of
+// branches that depend on the data.
+template <class Head>
+SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, const std::uint8_t* in,
+                 const std::uint8_t* key) {
+    constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
+    // A root holds one byte, equal to key[0], and the key has two: always greater.
+    std::uint32_t match = key[0];
+    std::uint32_t t = 2;
+    if (pairs != nullptr) {
+        const std::uint32_t pair = pairs[pair_index(key)];
+        if (pair != 0) {
+            match = pair;  // equal: the search goes on to its greater subtree
+            t = 3;
+        }
+    }
+    const std::uint32_t next = nodes[match].link[GREATER];
+    if (t > KEY_IN_HEAD) {
+        return search_long_key(nodes, in, key, {match, t - 1, match, GREATER}, next);
+    }
+
+    // While the key fits in a head, every node is decided by the two heads. The walk keeps node
+    // addresses rather than numbers, one step less from one node to the next.
+    const Head key_bytes = big_endian<Head>(key) << 8;
+    Head key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
+    const PhraseNode<Head>* node = &nodes[next];
+    const PhraseNode<Head>* match_node = &nodes[match];
+    const PhraseNode<Head>* end_node = match_node;
+    while (node != nodes) {  // link 0: no child
+        std::uint32_t links;
+        std::memcpy(&links, node->link, sizeof links);
+        const PhraseNode<Head>* const less = &nodes[links & 0xFFFF];
+        const PhraseNode<Head>* const greater = &nodes[links >> 16];
+        // Fetch both children while this node is decided.
+        __builtin_prefetch(less);
+        __builtin_prefetch(greater);
+        end_node = node;
+        const Head head = node->head;
+        t += key_side == head;
+        match_node = pick_if_equal(key_side, head, node, match_node);
+        node = follow(key_side, head, less, greater);
+        if (t > KEY_IN_HEAD) [[unlikely]] {
+            // This node was equal to the key, which now no longer fits in a head.
+            const SearchEnd found{std::uint32_t(match_node - nodes), t - 1,
+                                  std::uint32_t(end_node - nodes), GREATER};
+            return search_long_key(nodes, in, key, found, std::uint32_t(node - nodes));
+        }
+        key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
+    }
+    // The direction from the end node, found again once rather than kept at every node: a node
+    // equal to the key sends the search the same way as the key one byte longer does.
+    const std::uint32_t direction = follow(key_side, end_node->head, LESS, GREATER);
+    return {std::uint32_t(match_node - nodes), t - 1, std::uint32_t(end_node - nodes), direction};
 }
 
 // Compresses one block with nodes whose heads are of type Head; `nodes` has room for every
