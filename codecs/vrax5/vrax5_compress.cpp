@@ -117,17 +117,17 @@ T pick_if_equal(Head key_side, Head head, T if_equal, T otherwise) {
 #endif
 }
 
-// held_bits for every key length up to the longest a head holds, so that a search finds the
-// key's head for a new length with one load.
+// held_bits for every key length up to one more than the longest a head holds, so that a search
+// finds the key's head for a new length with one load.
 template <class Head>
 struct HeldBitsTable {
-    Head bits[2 + HEAD_BYTES<Head>];  // [t] for t = 2 .. 1 + HEAD_BYTES
+    Head bits[3 + HEAD_BYTES<Head>];  // [t] for t = 2 .. 2 + HEAD_BYTES
 };
 
 template <class Head>
 constexpr HeldBitsTable<Head> held_bits_table() {
     HeldBitsTable<Head> table{};
-    for (std::uint32_t t = 2; t <= 1 + HEAD_BYTES<Head>; ++t) table.bits[t] = held_bits<Head>(t);
+    for (std::uint32_t t = 2; t <= 2 + HEAD_BYTES<Head>; ++t) table.bits[t] = held_bits<Head>(t);
     return table;
 }
 
@@ -233,6 +233,8 @@ SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, cons
     // addresses rather than numbers, one step less from one node to the next.
     const Head key_bytes = big_endian<Head>(key) << 8;
     Head key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
+    // The key's head one byte longer, ready before the node that may make it so.
+    Head longer_key_side = (key_bytes & HELD_BITS<Head>.bits[t + 1]) | (t + 1);
     const PhraseNode<Head>* node = &nodes[next];
     const PhraseNode<Head>* match_node = &nodes[match];
     const PhraseNode<Head>* end_node = match_node;
@@ -249,13 +251,15 @@ SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, cons
         t += key_side == head;
         match_node = pick_if_equal(key_side, head, node, match_node);
         node = follow(key_side, head, less, greater);
+        const Head next_key_side = pick_if_equal(key_side, head, longer_key_side, key_side);
         if (t > KEY_IN_HEAD) [[unlikely]] {
             // This node was equal to the key, which now no longer fits in a head.
             const SearchEnd found{std::uint32_t(match_node - nodes), t - 1,
                                   std::uint32_t(end_node - nodes), GREATER};
             return search_long_key(nodes, in, key, found, std::uint32_t(node - nodes));
         }
-        key_side = (key_bytes & HELD_BITS<Head>.bits[t]) | t;
+        key_side = next_key_side;
+        longer_key_side = (key_bytes & HELD_BITS<Head>.bits[t + 1]) | (t + 1);
     }
     // The direction from the end node, found again once rather than kept at every node: a node
     // equal to the key sends the search the same way as the key one byte longer does.
