@@ -85,7 +85,9 @@ struct DecompressorTables {
     std::uint8_t phrase_length_less_one[PHRASE_COUNT];
 };
 
-// 786,432 bytes of nodes, 256 of root text, and 3 for the alignment of the working memory.
+// 786,432 bytes of 12-byte nodes, 256 of root text, and 3 for the alignment of the working
+// memory; the program's blocks use less (16-byte nodes for half the phrase numbers, the table of
+// 2-byte phrases, and up to 63 bytes of alignment).
 inline constexpr std::uint32_t WORK_SIZE = 786752;
 static_assert(sizeof(AnyBlockTables) + 3 <= WORK_SIZE);
 static_assert(sizeof(SmallBlockTables) + SMALL_BLOCK_ALIGNMENT - 1 <= WORK_SIZE);
