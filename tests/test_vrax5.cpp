@@ -3,6 +3,7 @@
 // capacities, and round trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -307,6 +308,27 @@ TEST(Vrax5RoundTrip, GeneratedInputs) {
                 EXPECT_EQ(codec.decompress(block, std::uint32_t(n)), input)
                     << shape_name(shape) << " n=" << n << " seed=" << seed;
             }
+        }
+    }
+}
+
+// A block of the program's size and a larger one keep their trees in different table layouts;
+// until the smaller one's literal tail, both code the same bytes into the same items.
+TEST(Vrax5Compress, LargerBlocksBeginWithTheSameItems) {
+    CodecSession codec(vrax5_codec_call);
+    for (Shape shape : {Shape::runs, Shape::text}) {
+        for (std::uint32_t seed : {1u, 2u}) {
+            const Bytes input = generate(shape, 100000, seed);
+            const Bytes small = codec.compress(Bytes(input.begin(), input.begin() + 65536));
+            const Bytes large = codec.compress(input);
+            ASSERT_EQ(small.at(0), BLOCK_CODED) << shape_name(shape);
+            ASSERT_EQ(large.at(0), BLOCK_CODED) << shape_name(shape);
+            // Every item but the last 256 of the smaller block belongs to its phrase part.
+            const std::size_t same = small.size() - vrax5::ITEM_SIZE * vrax5::TAIL_LENGTH;
+            ASSERT_GT(large.size(), same);
+            EXPECT_TRUE(
+                std::equal(small.begin(), small.begin() + std::ptrdiff_t(same), large.begin()))
+                << shape_name(shape) << " seed=" << seed;
         }
     }
 }

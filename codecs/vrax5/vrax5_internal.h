@@ -35,29 +35,46 @@ inline constexpr std::uint32_t GREATER = 1;
 
 // One phrase of the compressor's tree, indexed by phrase number. `text` is the offset in the
 // input block of the phrase's first byte; root k's text is k, the offset of its byte in
-// root_text, and is never read (every phrase in root k's tree starts with byte k). A link of 0 means no child, since
-// phrase 0 is a root and never anyone's child.
+// root_text, and is never read (every phrase in root k's tree starts with byte k). A link of 0
+// means no child, since phrase 0 is a root and never anyone's child.
 //
 // `head` holds the phrase's length (1 to 255; 0 for a phrase that was numbered but left out of
-// the tree) in bits 0-7 and, above it, a copy of the phrase's bytes 1 to 3, byte 1 highest, so
-// that comparing heads as integers compares those bytes in phrase order. The bytes past the end
-// of a shorter phrase are whatever followed it in the input and are never compared. With them a
-// search decides most nodes without reading the phrase's text.
+// the tree) in its low byte and, above it, the phrase's bytes from byte 1 on, byte 1 highest, as
+// many as fit (7 in a 64-bit head, 3 in a 32-bit one) and zero past the phrase's end. Comparing
+// two heads as integers then orders the phrases they hold (see search), so a search decides
+// most nodes without reading the phrase's text.
+template <class Head>
 struct PhraseNode {
     std::uint32_t text;
     std::uint16_t link[2];  // [LESS], [GREATER]
-    std::uint32_t head;
+    Head head;
 };
-static_assert(sizeof(PhraseNode) == 12, "12-byte nodes keep the tree within the working memory");
+static_assert(sizeof(PhraseNode<std::uint32_t>) == 12);
+static_assert(sizeof(PhraseNode<std::uint64_t>) == 16);
 
 inline constexpr std::uint32_t HEAD_LENGTH_MASK = 0xFF;
-// Phrase bytes 1 to 3 are kept in the head.
-inline constexpr std::uint32_t HEAD_BYTES = 3;
 
-struct CompressorTables {
-    PhraseNode nodes[PHRASE_COUNT];
+// Any block: every phrase number has a node, in 12-byte nodes with 3 bytes in the head.
+struct AnyBlockTables {
+    PhraseNode<std::uint32_t> nodes[PHRASE_COUNT];
     std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
 };
+
+// A block of at most 64 KiB writes at most (65536 - 4) / 2 + 1 items before the abandon test
+// stops it, so it numbers phrases below 33,023. Their 16-byte nodes, with 7 bytes in the head,
+// fit the working memory in place of the 12-byte ones, aligned to a cache line so that no node
+// straddles two lines.
+inline constexpr std::uint32_t SMALL_BLOCK_MAX = 65536;
+inline constexpr std::uint32_t SMALL_BLOCK_NODES =
+    FIRST_PHRASE + (SMALL_BLOCK_MAX - 4) / ITEM_SIZE + 1;
+// Beside them, the node of every 2-byte phrase, indexed by its bytes (see the compressor).
+inline constexpr std::uint32_t PAIR_COUNT = 65536;
+struct SmallBlockTables {
+    PhraseNode<std::uint64_t> nodes[SMALL_BLOCK_NODES];
+    std::uint16_t pairs[PAIR_COUNT];
+    std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
+};
+inline constexpr std::uint32_t SMALL_BLOCK_ALIGNMENT = 64;
 
 // The decompressor's view of the same memory. A phrase's start is an offset into the output; a
 // root phrase is decoded from its number, so its start is never read.
@@ -68,9 +85,12 @@ struct DecompressorTables {
     std::uint8_t phrase_length_less_one[PHRASE_COUNT];
 };
 
-// 786,432 bytes of nodes, 256 of root text, and 3 for the alignment of the working memory.
+// 786,432 bytes of 12-byte nodes, 256 of root text, and 3 for the alignment of the working
+// memory; the program's blocks use less (16-byte nodes for half the phrase numbers, the table of
+// 2-byte phrases, and up to 63 bytes of alignment).
 inline constexpr std::uint32_t WORK_SIZE = 786752;
-static_assert(sizeof(CompressorTables) + 3 <= WORK_SIZE);
+static_assert(sizeof(AnyBlockTables) + 3 <= WORK_SIZE);
+static_assert(sizeof(SmallBlockTables) + SMALL_BLOCK_ALIGNMENT - 1 <= WORK_SIZE);
 static_assert(sizeof(DecompressorTables) + 3 <= WORK_SIZE);
 
 }  // namespace vrax5
