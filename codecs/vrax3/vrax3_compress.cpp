@@ -6,31 +6,66 @@
 #include "fill_string.h"
 #include "item_stream.h"
 #include "slot_table.h"
+#include "tagged_position.h"
 #include "vrax3.h"
 #include "vrax3_internal.h"
+
+namespace {
+
+// The compressor's own form of the table: the same positions in the same slots as the
+// decompressor's, each with the tag of its three bytes above it (see tagged_position.h), so that
+// most literals are decided from the slot alone. PendingInsertions keeps a key per position: its
+// slot in the low 12 bits, its tag above them.
+class TaggedSlots {
+public:
+    TaggedSlots(std::uint32_t* slots, std::uint32_t in_size) : slots_(slots), tags_(in_size) {
+        vrax::fill_slot_table(slots_);
+    }
+
+    static std::uint32_t key(std::uint32_t slot, std::uint32_t tag) { return slot | tag; }
+
+    std::uint32_t entry(std::uint32_t slot) const { return slots_[slot]; }
+    void insert(std::uint32_t key, std::uint32_t position) {
+        slots_[key & SLOT_BITS] = (key & ~SLOT_BITS) | position;
+    }
+
+    const vrax::TaggedPositions& tags() const { return tags_; }
+
+private:
+    static constexpr std::uint32_t SLOT_BITS = vrax::SLOT_TABLE_ENTRIES - 1;
+
+    std::uint32_t* slots_;
+    vrax::TaggedPositions tags_;
+};
+
+}  // namespace
 
 CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
                            std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
     using namespace vrax;
-    using vrax3::DirectSlots;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    DirectSlots table{aligned_work_memory<std::uint32_t>(work_memory)};
-    fill_slot_table(table.slots);
-    PendingInsertions<DirectSlots> pending;
+    TaggedSlots table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
+    const TaggedPositions tags = table.tags();
+    PendingInsertions<TaggedSlots> pending;
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; the candidate is an earlier
     // position (its 18 bytes end before in_size) or the padded fill string.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             __attribute__((always_inline)) -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t slot = DirectSlots::key(p);
-        const std::uint32_t len = match_length_18(p, entry_bytes(in, table.entry(slot)));
-        if (len >= vrax3::LENGTH_BIAS) {
-            pending.copy(table, i, slot);
-            return emit_copy(op, slot, len - vrax3::LENGTH_BIAS, len);
+        const std::uint32_t slot = hash3_slot(p);
+        const std::uint32_t tag = tags.tag(p);
+        const std::uint32_t key = TaggedSlots::key(slot, tag);
+        const std::uint32_t entry = table.entry(slot);
+        if (tags.may_match(entry, tag)) {
+            const std::uint32_t len = match_length_18(p, tags.bytes(in, entry));
+            if (len >= vrax3::LENGTH_BIAS) {
+                pending.copy(table, i, key);
+                return emit_copy(op, slot, len - vrax3::LENGTH_BIAS, len);
+            }
         }
-        pending.literal(table, i, slot);
+        pending.literal(table, i, key);
         return emit_literal(op, *p);
     };
     result->length = compress_items<vrax3::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
