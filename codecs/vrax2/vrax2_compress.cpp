@@ -7,6 +7,7 @@
 #include "fill_string.h"
 #include "hash3.h"
 #include "item_stream.h"
+#include "tagged_position.h"
 #include "vrax2.h"
 #include "vrax2_internal.h"
 
@@ -17,7 +18,9 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
         return destination_too_small(result);
 
     // Hash slot -> the phrase number of the last item whose first three bytes hashed there.
-    // Phrase number -> start position in `in` of the item that last took it, or FILL_POSITION.
+    // Phrase number -> start position in `in` of the item that last took it, or FILL_POSITION;
+    // the compressor keeps the tag of the item's three bytes above the position
+    // (tagged_position.h), so that most literals are decided without loading the candidate.
     // Every slot starts at phrase 0 and phrase 0 starts as the fill string, so the first item of a
     // block is compared with the fill string; no other entry is read before an item writes it.
     std::uint16_t* const hash = aligned_work_memory<std::uint16_t>(work_memory);
@@ -25,6 +28,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     std::memset(hash, 0, vrax2::HASH_TABLE_BYTES);
     phrase[0] = FILL_POSITION;
     std::uint32_t k = 0;  // the number the next matched item takes
+    const TaggedPositions tags(in_size);
 
     // A matched item (i + 18 ≤ in_size). The candidate is read before either table is written:
     // when the slot names k itself, the candidate is where k started 4096 items ago. Inlined into
@@ -34,14 +38,18 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = hash3_slot(p);
         const std::uint32_t number = hash[slot];
+        const std::uint32_t tag = tags.tag(p);
         const std::uint32_t candidate = phrase[number];
         hash[slot] = std::uint16_t(k);
-        phrase[k] = i;
+        phrase[k] = tag | i;
         k = (k + 1) & vrax2::PHRASE_MASK;
-        // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier position
-        // because it lies before p, and the fill string because it is padded.
-        const std::uint32_t len = match_length_18(p, entry_bytes(in, candidate));
-        if (len >= vrax2::MIN_COPY) return emit_copy(op, number, len - vrax2::LENGTH_BIAS, len);
+        if (tags.may_match(candidate, tag)) {
+            // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier
+            // position because it lies before p, and the fill string because it is padded.
+            const std::uint32_t len = match_length_18(p, tags.bytes(in, candidate));
+            if (len >= vrax2::MIN_COPY)
+                return emit_copy(op, number, len - vrax2::LENGTH_BIAS, len);
+        }
         return emit_literal(op, *p);
     };
     result->length =
