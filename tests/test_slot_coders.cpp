@@ -80,6 +80,21 @@ TEST_P(SlotCoders, CompressorEqualsPlainModelAroundPowersOfTwo) {
         }
 }
 
+// A block that opens with the fill string's bytes copies from it, however many bits the block's
+// positions take; the fill string's entry must read the same in a packed table.
+TEST_P(SlotCoders, FillStringOpeningAroundPowersOfTwo) {
+    CodecSession codec(GetParam().call);
+    for (std::uint32_t bits : {12u, 16u, 20u})
+        for (std::uint32_t n : {(1u << bits) - 1, (1u << bits) + 1}) {
+            SCOPED_TRACE(::testing::Message() << "n=" << n);
+            const Bytes input =
+                concat(ascii("123456789012345678123"), generate(Shape::text, n - 21, bits));
+            const Bytes block = codec.compress(input);
+            ASSERT_EQ(block, model_slot_compress(input, GetParam().ways));
+            ASSERT_EQ(codec.decompress(block, n), input);
+        }
+}
+
 // The table holds 4096 slots; a long block reuses every one of them many times over.
 TEST_P(SlotCoders, MoreItemsThanSlots) {
     CodecSession codec(GetParam().call);

@@ -313,6 +313,24 @@ TEST_P(Vrax2RoundTrip, MatchesModelAndDecodesExactly) {
     }
 }
 
+// The compressor may pack its phrase entries by how many bits the block's positions need, so block
+// lengths on either side of powers of two, with or without the fill string's bytes first, must
+// still give the model's blocks.
+TEST(Vrax2RoundTrip, MatchesModelAroundPowersOfTwo) {
+    CodecSession codec(vrax2_codec_call);
+    for (const char* opening : {"", "123456789012345678123"})
+        for (std::uint32_t bits : {12u, 13u, 17u, 20u})
+            for (std::uint32_t n : {(1u << bits) - 1, 1u << bits, (1u << bits) + 1}) {
+                SCOPED_TRACE(::testing::Message() << "opening=" << opening << " n=" << n);
+                const Bytes head = ascii(opening);
+                const Bytes input =
+                    concat(head, generate(Shape::text, n - head.size(), bits));
+                const Bytes block = codec.compress(input);
+                ASSERT_EQ(block, model_compress(input));
+                ASSERT_EQ(codec.decompress(block, n), input);
+            }
+}
+
 INSTANTIATE_TEST_SUITE_P(Shapes, Vrax2RoundTrip,
                          ::testing::Values(Shape::random, Shape::runs, Shape::text,
                                            Shape::binary_mix),
