@@ -1,5 +1,5 @@
 // Table entries that carry, above a block position, a tag of the three bytes found there
-// (compressors of VRAX2 and VRAX3). A copy needs three agreeing bytes, so an entry whose tag
+// (compressors of VRAX2, VRAX3 and VRAX3-A). A copy needs three agreeing bytes, so an entry whose tag
 // differs from the tag of the current three bytes names no candidate: the compressor codes a
 // literal without loading the candidate, and that load leaves the chain from one item to the next.
 //
@@ -37,6 +37,9 @@ public:
         return (hash(load32(p) & 0xFFFFFF) ^ FILL_FLIP) & tag_mask_;
     }
 
+    // The bits of an entry that hold its tag.
+    std::uint32_t tag_mask() const { return tag_mask_; }
+
     // False when `entry` cannot name three bytes whose tag is `tag`.
     bool may_match(std::uint32_t entry, std::uint32_t tag) const {
         return ((entry ^ tag) & tag_mask_) == 0;
@@ -48,7 +51,6 @@ public:
     }
 
 private:
-
     // The bits above the positions of a block of in_size bytes. Positions are below
     // in_size - 17 < 2^bits - 1, so no entry but the fill string's has all position bits set.
     static std::uint32_t tag_mask(std::uint32_t in_size) {

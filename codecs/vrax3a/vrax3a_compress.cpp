@@ -1,7 +1,6 @@
 // VRAX3-A compressor: at each position that may start a copy, the longest of the eight candidates
 // in the set of its three bytes, the lowest way winning ties.
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -13,6 +12,7 @@
 #include "fill_string.h"
 #include "item_stream.h"
 #include "slot_table.h"
+#include "tagged_position.h"
 #include "vrax3a.h"
 #include "vrax3a_internal.h"
 
@@ -20,36 +20,18 @@ namespace {
 
 using vrax3a::WAYS;
 
-// The hash behind the compressor's tags (below): three bytes as a little-endian number, times an
-// odd constant; its high bits depend on all three bytes.
-constexpr std::uint32_t tag_hash(std::uint32_t three_bytes) { return three_bytes * 0x9E3779B1u; }
-// Turns the hash of "123" into all ones.
-constexpr std::uint32_t FILL_FLIP = ~tag_hash('1' | '2' << 8 | '3' << 16);
-
 // The compressor's own form of the table. It holds the same positions in the same slots as the
-// decompressor's, but each entry also carries a tag of the three bytes at its position in the
-// bits above the position: a set in which no entry has the tag of the current three bytes holds
-// no candidate for a copy (a copy needs three agreeing bytes), and one vector compare of the eight
-// entries finds that without loading a single candidate.
-//
-// An entry is tag | position, or FILL_POSITION. A tag is all ones for "123", the fill string's
-// first three bytes, so FILL_POSITION reads as an entry with that tag. The position takes as many
-// low bits as the block needs, at least 12, so that a key (below) can keep a set's first slot
-// beneath the tag. A block longer than 2^31 bytes leaves no bits for tags: then every tag is 0
-// and every set passes.
+// decompressor's, each with the tag of its three bytes above it (tagged_position.h): a set in
+// which no entry has the tag of the current three bytes holds no candidate for a copy, and one
+// vector compare of the eight entries finds that without loading a single candidate.
+// PendingInsertions keeps a key per position: the first slot of its set in the low 12 bits, its
+// tag above them.
 class TaggedSets {
 public:
-    TaggedSets(std::uint32_t* slots, std::uint32_t in_size)
-        : slots_(slots), tag_mask_(tag_mask(in_size)), position_mask_(~tag_mask_) {
+    TaggedSets(std::uint32_t* slots, std::uint32_t in_size) : slots_(slots), tags_(in_size) {
         vrax::fill_slot_table(slots_);
     }
 
-    // The tag of the three bytes at p: the high bits of their hash. Reads p[0..3].
-    std::uint32_t tag(const std::uint8_t* p) const {
-        return (tag_hash(vrax::load32(p) & 0xFFFFFF) ^ FILL_FLIP) & tag_mask_;
-    }
-
-    // What PendingInsertions keeps for a position: the first slot of its set and its tag.
     static std::uint32_t key(std::uint32_t first, std::uint32_t tag) { return first | tag; }
 
     void insert(std::uint32_t key, std::uint32_t position) {
@@ -58,43 +40,30 @@ public:
     }
 
     const std::uint32_t* set(std::uint32_t first) const { return slots_ + first; }
-
-    // The candidate bytes of an entry: a block position or the padded fill string.
-    const std::uint8_t* bytes(const std::uint8_t* in, std::uint32_t entry) const {
-        return entry == vrax::FILL_POSITION ? vrax::FILL_STRING_PADDED
-                                            : in + (entry & position_mask_);
-    }
+    const vrax::TaggedPositions& tags() const { return tags_; }
 
     // False when no entry of the set of `first` has `tag`: then none agrees on three bytes.
     bool may_match(std::uint32_t first, std::uint32_t tag) const {
 #if defined(__SSE2__)
         const auto* const ways = reinterpret_cast<const __m128i*>(slots_ + first);
-        const __m128i mask = _mm_set1_epi32(int(tag_mask_));
+        const __m128i mask = _mm_set1_epi32(int(tags_.tag_mask()));
         const __m128i want = _mm_set1_epi32(int(tag));
         const __m128i low = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(ways), mask), want);
         const __m128i high = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(ways + 1), mask), want);
         return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
 #else
-        std::uint32_t found = 0;
-        for (std::uint32_t w = 0; w < WAYS; ++w) found |= (slots_[first + w] & tag_mask_) == tag;
-        return found != 0;
+        bool found = false;
+        for (std::uint32_t w = 0; w < WAYS; ++w) found |= tags_.may_match(slots_[first + w], tag);
+        return found;
 #endif
     }
 
 private:
-    static constexpr std::uint32_t FIRST_BITS = 0xFFF;
-
-    // The bits above the positions of a block of in_size bytes. Positions are below
-    // in_size - 17 < 2^bits - 1, so no entry but the fill string's can be all ones.
-    static std::uint32_t tag_mask(std::uint32_t in_size) {
-        const auto bits = std::max(12u, std::uint32_t(std::bit_width(in_size - 1)));
-        return std::uint32_t(~std::uint64_t(0) << bits);
-    }
+    static constexpr std::uint32_t FIRST_BITS = vrax::SLOT_TABLE_ENTRIES - 1;
 
     std::uint32_t* slots_;
     std::uint32_t cycle_ = 0;  // the way that the next insertion overwrites, shared by all sets
-    std::uint32_t tag_mask_;
-    std::uint32_t position_mask_;
+    vrax::TaggedPositions tags_;
 };
 
 // The 18 bytes at p, compared with a candidate without a data-dependent branch: a way that agrees
@@ -169,6 +138,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
     TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
+    const TaggedPositions tags = table.tags();
     PendingInsertions<TaggedSets> pending;
     bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
@@ -179,14 +149,14 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
                             __attribute__((always_inline)) -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t first = vrax3a::WaySets::key(p);
-        const std::uint32_t tag = table.tag(p);
+        const std::uint32_t tag = tags.tag(p);
         const std::uint32_t key = TaggedSets::key(first, tag);
         if (!table.may_match(first, tag)) {
             pending.literal(table, i, key);
             return emit_literal(op, *p);
         }
         const std::uint32_t* const ways = table.set(first);
-        auto candidate = [&](std::uint32_t w) { return table.bytes(in, ways[w]); };
+        auto candidate = [&](std::uint32_t w) { return tags.bytes(in, ways[w]); };
         const Probe probe(p);
         std::uint32_t prefix[WAYS];
         // Most searches end within 16 bytes, and one compare per way covers those; bytes 16 and
