@@ -162,7 +162,15 @@ TripleSlot triple_slot(const std::uint8_t* p) {
 struct ShortPhrases {
     std::uint16_t* pairs;
     std::uint32_t* triples;
+    std::uint32_t* quads;
 };
+
+// The slot of the 4-byte string at p in the table of 4-byte phrases, and the tag that it holds
+// beside a node: the string's first byte and a bit set so that no tag is 0.
+std::uint32_t quad_index(const std::uint8_t* p) {
+    return vrax::load32(p) * 0x9E3779B1u >> (32 - vrax5::QUAD_SLOT_BITS);
+}
+std::uint32_t quad_tag(const std::uint8_t* p) { return 0x100u | p[0]; }
 
 // The end of a search for a key that has become longer than a head holds: the walk from node
 // `next` on, with the state of the search so far (the match of found.length bytes, the node
@@ -222,19 +230,20 @@ SearchEnd search_long_key(const PhraseNode<Head>* nodes, const std::uint8_t* in,
 // bytes does the search read the phrase's text (search_long_key).
 //
 // `short_phrases`, when given, holds the node of every 2-byte phrase in the tree (0 for none) and
-// of some 3-byte ones. Until it meets the first phrase equal to its key, a search compares 2-byte
-// keys, so its way from the root depends only on the key's two bytes; and links, once set, never
-// change. So a search whose two bytes form a phrase of the tree reaches that phrase's node, with
-// no earlier phrase equal, just as the search that put it there did, and it starts there, after
-// that node's comparison. From there on it compares 3-byte keys until the next phrase equal, so
-// in the same way it may start at the node of its first three bytes, when that phrase is in the
-// tree and in the table. The nodes it skips change nothing that the search yields.
+// of some 3- and 4-byte ones. Until it meets the first phrase equal to its key, a search compares
+// 2-byte keys, so its way from the root depends only on the key's two bytes; and links, once set,
+// never change. So a search whose two bytes form a phrase of the tree reaches that phrase's node,
+// with no earlier phrase equal, just as the search that put it there did, and it starts there,
+// after that node's comparison. From there on it compares 3-byte keys until the next phrase equal,
+// so in the same way it may start at the node of its first three bytes, when that phrase is in the
+// tree and in the table, and likewise at the node of its first four. The nodes it skips change
+// nothing that the search yields.
 //
 // The search is bound by the latency from one node to the next, so its common case is free of
 // branches that depend on the data.
 template <class Head>
-SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases, const std::uint8_t* in,
-                 const std::uint8_t* key) {
+SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
+                 const std::uint8_t* in, const std::uint8_t* key) {
     constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
     // A root holds one byte, equal to key[0], and the key has two: always greater.
     std::uint32_t match = key[0];
@@ -243,8 +252,17 @@ SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases, cons
         const TripleSlot triple = triple_slot(key);
         const std::uint32_t entry = short_phrases.triples[triple.index];
         const std::uint32_t pair = short_phrases.pairs[pair_index(key)];
-        if (entry >> 16 == triple.tag) {
-            match = entry & 0xFFFF;  // equal: the search goes on to its greater subtree
+        const std::uint32_t quad = short_phrases.quads[quad_index(key)];
+        // A 4-byte slot names a node of this block (the tables are cleared for each), whose
+        // head holds the bytes its tag does not. The longest phrase found is equal to the key,
+        // and the search goes on to its greater subtree. Branches here let a predicted walk
+        // start before the tables are read; conditional moves measured slower.
+        if (quad >> 16 == quad_tag(key) &&
+            nodes[quad & 0xFFFF].head == string_head<Head>(key, 4)) {
+            match = quad & 0xFFFF;
+            t = 5;
+        } else if (entry >> 16 == triple.tag) {
+            match = entry & 0xFFFF;
             t = 4;
         } else if (pair != 0) {
             match = pair;
@@ -319,6 +337,7 @@ CodecStatus compress_block(PhraseNode<Head>* nodes, ShortPhrases short_phrases,
             std::memset(short_phrases.pairs, 0, vrax5::PAIR_COUNT * sizeof *short_phrases.pairs);
             std::memset(short_phrases.triples, 0,
                         vrax5::TRIPLE_COUNT * sizeof *short_phrases.triples);
+            std::memset(short_phrases.quads, 0, vrax5::QUAD_COUNT * sizeof *short_phrases.quads);
         }
         do {
             // Coding stops paying once an item would start beyond n bytes of output.
@@ -347,6 +366,8 @@ CodecStatus compress_block(PhraseNode<Head>* nodes, ShortPhrases short_phrases,
                     } else if (found.length == 2) {
                         const TripleSlot triple = triple_slot(in + p);
                         short_phrases.triples[triple.index] = triple.tag << 16 | number;
+                    } else if (found.length == 3) {
+                        short_phrases.quads[quad_index(in + p)] = quad_tag(in + p) << 16 | number;
                     }
                 }
             }
@@ -381,10 +402,11 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const auto address = reinterpret_cast<std::uintptr_t>(work_memory);
         auto* const tables =
             reinterpret_cast<vrax5::SmallBlockTables*>((address + LINE - 1) & ~(LINE - 1));
-        return compress_block(tables->nodes, ShortPhrases{tables->pairs, tables->triples},
-                              tables->root_text, in, in_size, out, result);
+        const ShortPhrases short_phrases{tables->pairs, tables->triples, tables->quads};
+        return compress_block(tables->nodes, short_phrases, tables->root_text, in, in_size, out,
+                              result);
     }
     auto* const tables = aligned_work_memory<vrax5::AnyBlockTables>(work_memory);
-    return compress_block(tables->nodes, ShortPhrases{nullptr, nullptr}, tables->root_text, in,
-                          in_size, out, result);
+    return compress_block(tables->nodes, ShortPhrases{nullptr, nullptr, nullptr},
+                          tables->root_text, in, in_size, out, result);
 }

@@ -73,10 +73,15 @@ inline constexpr std::uint32_t PAIR_COUNT = 65536;
 // its bytes to tell it from the others of the slot (see the compressor).
 inline constexpr std::uint32_t TRIPLE_SLOT_BITS = 14;
 inline constexpr std::uint32_t TRIPLE_COUNT = 1u << TRIPLE_SLOT_BITS;
+// And one of 4-byte phrases: each slot holds the node of one such phrase and its first byte; the
+// node's head holds the others.
+inline constexpr std::uint32_t QUAD_SLOT_BITS = 13;
+inline constexpr std::uint32_t QUAD_COUNT = 1u << QUAD_SLOT_BITS;
 struct SmallBlockTables {
     PhraseNode<std::uint64_t> nodes[SMALL_BLOCK_NODES];
     std::uint16_t pairs[PAIR_COUNT];
     std::uint32_t triples[TRIPLE_COUNT];
+    std::uint32_t quads[QUAD_COUNT];
     std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
 };
 inline constexpr std::uint32_t SMALL_BLOCK_ALIGNMENT = 64;
