@@ -269,6 +269,14 @@ SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
             t = 3;
         }
     }
+    if (short_phrases.pairs != nullptr) {
+        // The next item most often starts where this one's start phrase ends: fetch its table
+        // slots while this search walks.
+        const std::uint8_t* const after = key + (t - 1);
+        __builtin_prefetch(&short_phrases.pairs[pair_index(after)]);
+        __builtin_prefetch(&short_phrases.triples[triple_slot(after).index]);
+        __builtin_prefetch(&short_phrases.quads[quad_index(after)]);
+    }
     const std::uint32_t next = nodes[match].link[GREATER];
     if (t > KEY_IN_HEAD) {
         return search_long_key(nodes, in, key, {match, t - 1, match, GREATER}, next);
