@@ -144,6 +144,34 @@ struct SearchEnd {
 // The index of the 2-byte string at p in the table of 2-byte phrases.
 std::uint32_t pair_index(const std::uint8_t* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
 
+// Where the 3-byte string at p goes in the table of 3-byte phrases. Its bytes, times an odd
+// number modulo 2^24 (a one-to-one map), give the slot in their top bits; the low bits, with one
+// bit set so that no tag is 0, tell the strings of a slot apart. A slot holds tag << 16 | node.
+struct TripleSlot {
+    std::uint32_t index;
+    std::uint32_t tag;
+};
+TripleSlot triple_slot(const std::uint8_t* p) {
+    constexpr std::uint32_t TAG_BITS = 24 - vrax5::TRIPLE_SLOT_BITS;
+    const std::uint32_t mixed = (vrax::load32(p) & 0xFFFFFF) * 0x9E3779B1u & 0xFFFFFF;
+    return {mixed >> TAG_BITS, (mixed & ((1u << TAG_BITS) - 1)) | 1u << TAG_BITS};
+}
+
+// The tables of short phrases that let a search skip the top of the tree (see search); null
+// pointers to search from the root.
+struct ShortPhrases {
+    std::uint16_t* pairs;
+    std::uint32_t* triples;
+    std::uint32_t* quads;
+};
+
+// The slot of the 4-byte string at p in the table of 4-byte phrases, and the tag that it holds
+// beside a node: the string's first byte and a bit set so that no tag is 0.
+std::uint32_t quad_index(const std::uint8_t* p) {
+    return vrax::load32(p) * 0x9E3779B1u >> (32 - vrax5::QUAD_SLOT_BITS);
+}
+std::uint32_t quad_tag(const std::uint8_t* p) { return 0x100u | p[0]; }
+
 // The end of a search for a key that has become longer than a head holds: the walk from node
 // `next` on, with the state of the search so far (the match of found.length bytes, the node
 // whose link led to `next`). Each phrase of equal length makes the key one byte longer.
@@ -201,28 +229,53 @@ SearchEnd search_long_key(const PhraseNode<Head>* nodes, const std::uint8_t* in,
 // Only when both the key and the phrase are longer than the head and the heads agree on their
 // bytes does the search read the phrase's text (search_long_key).
 //
-// `pairs`, when given, holds the node of every 2-byte phrase in the tree (0 for none). Until it
-// meets the first phrase equal to its key, a search compares 2-byte keys, so its way from the
-// root depends only on the key's two bytes; and links, once set, never change. So a search whose
-// two bytes form a phrase of the tree reaches that phrase's node, with no earlier phrase equal,
-// just as the search that put it there did, and it starts there, after that node's comparison.
-// The nodes it skips change nothing that the search yields.
+// `short_phrases`, when given, holds the node of every 2-byte phrase in the tree (0 for none) and
+// of some 3- and 4-byte ones. Until it meets the first phrase equal to its key, a search compares
+// 2-byte keys, so its way from the root depends only on the key's two bytes; and links, once set,
+// never change. So a search whose two bytes form a phrase of the tree reaches that phrase's node,
+// with no earlier phrase equal, just as the search that put it there did, and it starts there,
+// after that node's comparison. From there on it compares 3-byte keys until the next phrase equal,
+// so in the same way it may start at the node of its first three bytes, when that phrase is in the
+// tree and in the table, and likewise at the node of its first four. The nodes it skips change
+// nothing that the search yields.
 //
 // The search is bound by the latency from one node to the next, so its common case is free of
 // branches that depend on the data.
 template <class Head>
-SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, const std::uint8_t* in,
-                 const std::uint8_t* key) {
+SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
+                 const std::uint8_t* in, const std::uint8_t* key) {
     constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
     // A root holds one byte, equal to key[0], and the key has two: always greater.
     std::uint32_t match = key[0];
     std::uint32_t t = 2;
-    if (pairs != nullptr) {
-        const std::uint32_t pair = pairs[pair_index(key)];
-        if (pair != 0) {
-            match = pair;  // equal: the search goes on to its greater subtree
+    if (short_phrases.pairs != nullptr) {
+        const TripleSlot triple = triple_slot(key);
+        const std::uint32_t entry = short_phrases.triples[triple.index];
+        const std::uint32_t pair = short_phrases.pairs[pair_index(key)];
+        const std::uint32_t quad = short_phrases.quads[quad_index(key)];
+        // A 4-byte slot names a node of this block (the tables are cleared for each), whose
+        // head holds the bytes its tag does not. The longest phrase found is equal to the key,
+        // and the search goes on to its greater subtree. Branches here let a predicted walk
+        // start before the tables are read; conditional moves measured slower.
+        if (quad >> 16 == quad_tag(key) &&
+            nodes[quad & 0xFFFF].head == string_head<Head>(key, 4)) {
+            match = quad & 0xFFFF;
+            t = 5;
+        } else if (entry >> 16 == triple.tag) {
+            match = entry & 0xFFFF;
+            t = 4;
+        } else if (pair != 0) {
+            match = pair;
             t = 3;
         }
+    }
+    if (short_phrases.pairs != nullptr) {
+        // The next item most often starts where this one's start phrase ends: fetch its table
+        // slots while this search walks.
+        const std::uint8_t* const after = key + (t - 1);
+        __builtin_prefetch(&short_phrases.pairs[pair_index(after)]);
+        __builtin_prefetch(&short_phrases.triples[triple_slot(after).index]);
+        __builtin_prefetch(&short_phrases.quads[quad_index(after)]);
     }
     const std::uint32_t next = nodes[match].link[GREATER];
     if (t > KEY_IN_HEAD) {
@@ -268,12 +321,12 @@ SearchEnd search(const PhraseNode<Head>* nodes, const std::uint16_t* pairs, cons
 }
 
 // Compresses one block with nodes whose heads are of type Head; `nodes` has room for every
-// phrase number the block can give out. `pairs` is the table of 2-byte phrases (see search), or
-// null to search without one.
+// phrase number the block can give out. `short_phrases` are the tables of 2- and 3-byte phrases
+// (see search), or null to search without them.
 template <class Head>
-CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint16_t* pairs, std::uint8_t* root_text,
-                           const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
-                           CodecResult* result) {
+CodecStatus compress_block(PhraseNode<Head>* nodes, ShortPhrases short_phrases,
+                           std::uint8_t* root_text, const std::uint8_t* in,
+                           std::uint32_t in_size, std::uint8_t* out, CodecResult* result) {
     using namespace vrax;
     // Only the roots are set; every later node is written when its number is given out and
     // reached only through links written in this call.
@@ -288,14 +341,19 @@ CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint16_t* pairs, std::u
     if (in_size > vrax5::TAIL_LENGTH) {
         const std::uint32_t phrase_end = in_size - vrax5::TAIL_LENGTH;
         std::uint32_t number = vrax5::FIRST_PHRASE;
-        if (pairs != nullptr) std::memset(pairs, 0, vrax5::PAIR_COUNT * sizeof *pairs);
+        if (short_phrases.pairs != nullptr) {
+            std::memset(short_phrases.pairs, 0, vrax5::PAIR_COUNT * sizeof *short_phrases.pairs);
+            std::memset(short_phrases.triples, 0,
+                        vrax5::TRIPLE_COUNT * sizeof *short_phrases.triples);
+            std::memset(short_phrases.quads, 0, vrax5::QUAD_COUNT * sizeof *short_phrases.quads);
+        }
         do {
             // Coding stops paying once an item would start beyond n bytes of output.
             if (std::uint32_t(op - out) > in_size) {
                 result->length = store_block(in, in_size, out);
                 return CodecStatus::ok;
             }
-            const SearchEnd found = search(nodes, pairs, in, in + p);
+            const SearchEnd found = search(nodes, short_phrases, in, in + p);
             op[0] = std::uint8_t(found.match >> 8);
             op[1] = std::uint8_t(found.match);
             op += vrax5::ITEM_SIZE;
@@ -310,8 +368,15 @@ CodecStatus compress_block(PhraseNode<Head>* nodes, std::uint16_t* pairs, std::u
                 nodes[number] =
                     PhraseNode<Head>{p, {0, 0}, string_head<Head>(in + p, found.length + 1)};
                 end.link[found.direction] = std::uint16_t(number);
-                if (found.length == 1 && pairs != nullptr) {
-                    pairs[pair_index(in + p)] = std::uint16_t(number);
+                if (short_phrases.pairs != nullptr) {
+                    if (found.length == 1) {
+                        short_phrases.pairs[pair_index(in + p)] = std::uint16_t(number);
+                    } else if (found.length == 2) {
+                        const TripleSlot triple = triple_slot(in + p);
+                        short_phrases.triples[triple.index] = triple.tag << 16 | number;
+                    } else if (found.length == 3) {
+                        short_phrases.quads[quad_index(in + p)] = quad_tag(in + p) << 16 | number;
+                    }
                 }
             }
             if (++number == vrax5::PHRASE_COUNT) [[unlikely]] {
@@ -345,10 +410,11 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const auto address = reinterpret_cast<std::uintptr_t>(work_memory);
         auto* const tables =
             reinterpret_cast<vrax5::SmallBlockTables*>((address + LINE - 1) & ~(LINE - 1));
-        return compress_block(tables->nodes, tables->pairs, tables->root_text, in, in_size, out,
+        const ShortPhrases short_phrases{tables->pairs, tables->triples, tables->quads};
+        return compress_block(tables->nodes, short_phrases, tables->root_text, in, in_size, out,
                               result);
     }
     auto* const tables = aligned_work_memory<vrax5::AnyBlockTables>(work_memory);
-    return compress_block(tables->nodes, static_cast<std::uint16_t*>(nullptr), tables->root_text,
-                          in, in_size, out, result);
+    return compress_block(tables->nodes, ShortPhrases{nullptr, nullptr, nullptr},
+                          tables->root_text, in, in_size, out, result);
 }

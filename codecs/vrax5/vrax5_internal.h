@@ -69,9 +69,19 @@ inline constexpr std::uint32_t SMALL_BLOCK_NODES =
     FIRST_PHRASE + (SMALL_BLOCK_MAX - 4) / ITEM_SIZE + 1;
 // Beside them, the node of every 2-byte phrase, indexed by its bytes (see the compressor).
 inline constexpr std::uint32_t PAIR_COUNT = 65536;
+// And a hash table of 3-byte phrases: each slot holds the node of one such phrase and enough of
+// its bytes to tell it from the others of the slot (see the compressor).
+inline constexpr std::uint32_t TRIPLE_SLOT_BITS = 14;
+inline constexpr std::uint32_t TRIPLE_COUNT = 1u << TRIPLE_SLOT_BITS;
+// And one of 4-byte phrases: each slot holds the node of one such phrase and its first byte; the
+// node's head holds the others.
+inline constexpr std::uint32_t QUAD_SLOT_BITS = 13;
+inline constexpr std::uint32_t QUAD_COUNT = 1u << QUAD_SLOT_BITS;
 struct SmallBlockTables {
     PhraseNode<std::uint64_t> nodes[SMALL_BLOCK_NODES];
     std::uint16_t pairs[PAIR_COUNT];
+    std::uint32_t triples[TRIPLE_COUNT];
+    std::uint32_t quads[QUAD_COUNT];
     std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
 };
 inline constexpr std::uint32_t SMALL_BLOCK_ALIGNMENT = 64;
@@ -86,8 +96,8 @@ struct DecompressorTables {
 };
 
 // 786,432 bytes of 12-byte nodes, 256 of root text, and 3 for the alignment of the working
-// memory; the program's blocks use less (16-byte nodes for half the phrase numbers, the table of
-// 2-byte phrases, and up to 63 bytes of alignment).
+// memory; the program's blocks use less (16-byte nodes for half the phrase numbers, the tables of
+// 2- and 3-byte phrases, and up to 63 bytes of alignment).
 inline constexpr std::uint32_t WORK_SIZE = 786752;
 static_assert(sizeof(AnyBlockTables) + 3 <= WORK_SIZE);
 static_assert(sizeof(SmallBlockTables) + SMALL_BLOCK_ALIGNMENT - 1 <= WORK_SIZE);
