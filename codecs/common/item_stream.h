@@ -77,6 +77,12 @@ inline std::uint32_t emit_copy(std::uint8_t*& op, std::uint32_t number, std::uin
 // The bits of the last control word that describe no item: VRAX1 leaves them 0, the others 1.
 enum class SpareBits { zero, one };
 
+// How the 16 items of a group are coded. Unrolled, each item's flag bit lands at a fixed place
+// and no loop branch, whose exit the data-dependent branches inside would hide from the
+// predictor, is left; that suits a small per-item step. A large one (VRAX3-A's eight-way search)
+// copied sixteen times outgrows the instruction caches and runs faster in a loop.
+enum class GroupLoop { unrolled, rolled };
+
 // A coding attempt may overrun the input length by one 16-item group (32 bytes) before the test
 // that abandons it; the stored form needs n + 4. So a destination of n + 32 bytes always suffices.
 inline constexpr std::uint32_t ITEM_STREAM_OVERRUN = 32;
@@ -94,14 +100,14 @@ inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
 // which writes one item for in[i] at op (emit_literal or emit_copy), advances op and returns the
 // number of input bytes covered: 1 for a literal, 3 or more for a copy. Items in the last D - 1
 // bytes are literals written here, without calling the codec. Mark code_matched
-// __attribute__((always_inline)): it is called from seventeen places (the unrolled group and the
-// tail loop), and out of line its tables and counters would live in memory.
+// __attribute__((always_inline)): it is called from up to seventeen places (the group, unrolled,
+// and the tail loop), and out of line its tables and counters would live in memory.
 //
 // While at least 16 × D bytes remain, items come in groups of 16 with one overrun test per group
 // (16 items never cover more than 16 × D bytes); then one item at a time. The test runs after the
 // group, so every table write of the group happens even when the block is then stored; VRAX1-A's
 // carried table depends on that.
-template <std::uint32_t D, SpareBits SPARE, class CodeMatched>
+template <std::uint32_t D, SpareBits SPARE, GroupLoop LOOP = GroupLoop::unrolled, class CodeMatched>
 std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out,
                              CodeMatched&& code_matched) {
     constexpr std::uint32_t G = 16 * D;
@@ -115,13 +121,16 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
     std::uint32_t i = 0;
     while (n - i >= G) {
         std::uint32_t flags = 0;
-        // Unrolled: each item's flag bit lands at a fixed place, and no loop branch whose exit
-        // the data-dependent branches inside would hide from the predictor.
-#pragma GCC unroll 16
-        for (std::uint32_t k = 0; k < 16; ++k) {
-            std::uint32_t covered = code_matched(i, op);
+        auto code_item = [&](std::uint32_t k) __attribute__((always_inline)) {
+            const std::uint32_t covered = code_matched(i, op);
             flags |= std::uint32_t(covered > 1) << k;
             i += covered;
+        };
+        if constexpr (LOOP == GroupLoop::unrolled) {
+#pragma GCC unroll 16
+            for (std::uint32_t k = 0; k < 16; ++k) code_item(k);
+        } else {
+            for (std::uint32_t k = 0; k < 16; ++k) code_item(k);
         }
         store16(word, std::uint16_t(flags));
         word = op;

@@ -195,6 +195,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         pending.literal(table, i, key);
         return emit_literal(op, *p);
     };
-    result->length = compress_items<vrax3a::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+    result->length = compress_items<vrax3a::LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
+        in, in_size, out, code_matched);
     return CodecStatus::ok;
 }
