@@ -11,6 +11,7 @@
 
 #include "program_runner.h"
 #include "test_util.h"
+#include "vrax5_model.h"
 #include "vrax5.h"
 #include "vrax5_internal.h"
 
@@ -323,6 +324,24 @@ Bytes small_alphabet(std::size_t n, std::uint32_t letters, std::uint32_t seed) {
         b = std::uint8_t((state >> 16) % letters);
     }
     return out;
+}
+
+// The codec against the plain model, in both table layouts (blocks up to 64 KiB and larger).
+TEST(Vrax5Compress, EqualsPlainModel) {
+    CodecSession codec(vrax5_codec_call);
+    std::vector<std::pair<std::string, Bytes>> inputs;
+    for (std::size_t n : {257u, 1000u, 65536u, 90000u}) {
+        const std::string size = " n=" + std::to_string(n);
+        for (Shape shape : {Shape::random, Shape::runs, Shape::text, Shape::binary_mix})
+            inputs.push_back({shape_name(shape) + size, generate(shape, n, 3)});
+        inputs.push_back({"4 letters" + size, small_alphabet(n, 4, 3)});
+        inputs.push_back({"30 letters" + size, small_alphabet(n, 30, 3)});
+    }
+    for (const auto& [name, input] : inputs) {
+        const Bytes expected = model_vrax5_compress(input);
+        if (expected.empty()) continue;  // the model ran out of phrase numbers
+        EXPECT_EQ(codec.compress(input), expected) << name;
+    }
 }
 
 // A block of the program's size and a larger one keep their trees in different table layouts
