@@ -37,6 +37,15 @@ public:
         return (hash(load32(p) & 0xFFFFFF) ^ FILL_FLIP) & tag_mask_;
     }
 
+    // What a compressor keeps for a position until it enters a 4096-slot table: the slot (for
+    // VRAX3-A the first slot of a set) in the low 12 bits, the position's tag above them.
+    static std::uint32_t key(std::uint32_t slot, std::uint32_t tag) { return slot | tag; }
+    static std::uint32_t slot_of(std::uint32_t key) { return key & SLOT_BITS; }
+    // The entry that `position` takes under `key`: its tag above it.
+    static std::uint32_t entry(std::uint32_t key, std::uint32_t position) {
+        return (key & ~SLOT_BITS) | position;
+    }
+
     // The bits of an entry that hold its tag.
     std::uint32_t tag_mask() const { return tag_mask_; }
 
@@ -51,10 +60,13 @@ public:
     }
 
 private:
+    static constexpr std::uint32_t SLOT_BITS = 0xFFF;
+
     // The bits above the positions of a block of in_size bytes. Positions are below
     // in_size - 17 < 2^bits - 1, so no entry but the fill string's has all position bits set.
     static std::uint32_t tag_mask(std::uint32_t in_size) {
-        const auto bits = std::max(12u, std::uint32_t(std::bit_width(in_size - 1)));
+        const auto bits = std::max(std::uint32_t(std::bit_width(SLOT_BITS)),
+                                   std::uint32_t(std::bit_width(in_size - 1)));
         return std::uint32_t(~std::uint64_t(0) << bits);
     }
 

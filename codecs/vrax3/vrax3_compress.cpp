@@ -14,26 +14,23 @@ namespace {
 
 // The compressor's own form of the table: the same positions in the same slots as the
 // decompressor's, each with the tag of its three bytes above it (see tagged_position.h), so that
-// most literals are decided from the slot alone. PendingInsertions keeps a key per position: its
-// slot in the low 12 bits, its tag above them.
+// most literals are decided from the slot alone. PendingInsertions keeps a key per position
+// (TaggedPositions::key).
 class TaggedSlots {
 public:
     TaggedSlots(std::uint32_t* slots, std::uint32_t in_size) : slots_(slots), tags_(in_size) {
         vrax::fill_slot_table(slots_);
     }
 
-    static std::uint32_t key(std::uint32_t slot, std::uint32_t tag) { return slot | tag; }
-
     std::uint32_t entry(std::uint32_t slot) const { return slots_[slot]; }
     void insert(std::uint32_t key, std::uint32_t position) {
-        slots_[key & SLOT_BITS] = (key & ~SLOT_BITS) | position;
+        using vrax::TaggedPositions;
+        slots_[TaggedPositions::slot_of(key)] = TaggedPositions::entry(key, position);
     }
 
     const vrax::TaggedPositions& tags() const { return tags_; }
 
 private:
-    static constexpr std::uint32_t SLOT_BITS = vrax::SLOT_TABLE_ENTRIES - 1;
-
     std::uint32_t* slots_;
     vrax::TaggedPositions tags_;
 };
@@ -56,7 +53,7 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = hash3_slot(p);
         const std::uint32_t tag = tags.tag(p);
-        const std::uint32_t key = TaggedSlots::key(slot, tag);
+        const std::uint32_t key = TaggedPositions::key(slot, tag);
         const std::uint32_t entry = table.entry(slot);
         if (tags.may_match(entry, tag)) {
             const std::uint32_t len = match_length_18(p, tags.bytes(in, entry));

@@ -24,18 +24,16 @@ using vrax3a::WAYS;
 // decompressor's, each with the tag of its three bytes above it (tagged_position.h): a set in
 // which no entry has the tag of the current three bytes holds no candidate for a copy, and one
 // vector compare of the eight entries finds that without loading a single candidate.
-// PendingInsertions keeps a key per position: the first slot of its set in the low 12 bits, its
-// tag above them.
+// PendingInsertions keeps a key per position (TaggedPositions::key, with the set's first slot).
 class TaggedSets {
 public:
     TaggedSets(std::uint32_t* slots, std::uint32_t in_size) : slots_(slots), tags_(in_size) {
         vrax::fill_slot_table(slots_);
     }
 
-    static std::uint32_t key(std::uint32_t first, std::uint32_t tag) { return first | tag; }
-
     void insert(std::uint32_t key, std::uint32_t position) {
-        slots_[(key & FIRST_BITS) + cycle_] = (key & ~FIRST_BITS) | position;
+        using vrax::TaggedPositions;
+        slots_[TaggedPositions::slot_of(key) + cycle_] = TaggedPositions::entry(key, position);
         cycle_ = (cycle_ + 1) & (WAYS - 1);
     }
 
@@ -59,8 +57,6 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t FIRST_BITS = vrax::SLOT_TABLE_ENTRIES - 1;
-
     std::uint32_t* slots_;
     std::uint32_t cycle_ = 0;  // the way that the next insertion overwrites, shared by all sets
     vrax::TaggedPositions tags_;
@@ -150,7 +146,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         const std::uint8_t* const p = in + i;
         const std::uint32_t first = vrax3a::WaySets::key(p);
         const std::uint32_t tag = tags.tag(p);
-        const std::uint32_t key = TaggedSets::key(first, tag);
+        const std::uint32_t key = TaggedPositions::key(first, tag);
         if (!table.may_match(first, tag)) {
             pending.literal(table, i, key);
             return emit_literal(op, *p);
