@@ -268,8 +268,6 @@ SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
             match = pair;
             t = 3;
         }
-    }
-    if (short_phrases.pairs != nullptr) {
         // The next item most often starts where this one's start phrase ends: fetch its table
         // slots while this search walks.
         const std::uint8_t* const after = key + (t - 1);
