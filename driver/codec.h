@@ -44,6 +44,8 @@ struct AlgorithmIdentity {
 enum class CodecStatus : std::uint8_t {
     ok,         // `result` holds the identity or the number of bytes written
     malformed,  // decompression: the block is not one that this codec writes; nothing to trust
+    too_long,   // decompression: the block decodes to more than the destination holds; it may
+                // come from a program with larger blocks, or be damaged
     failed,     // the codec's own fatal condition; `result.message` holds its text
 };
 

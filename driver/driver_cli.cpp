@@ -51,9 +51,9 @@ void report(const char* program, const char* in_path, const char* out_path, bool
             break;
         case StreamError::block_too_short:
             std::fprintf(stderr,
-                         "%s: %s: corrupt stream: block %llu has a length of %u bytes, less than "
-                         "its 4-byte header\n",
-                         program, in_path, block, o.length);
+                         "%s: %s: corrupt stream: block %llu has a length of %u byte%s, less "
+                         "than its 4-byte header\n",
+                         program, in_path, block, o.length, o.length == 1 ? "" : "s");
             break;
         case StreamError::block_too_long:
             std::fprintf(stderr,
@@ -61,6 +61,13 @@ void report(const char* program, const char* in_path, const char* out_path, bool
                          "hold; the file may come from a program with a larger block size, or "
                          "be corrupt\n",
                          program, in_path, block, o.length);
+            break;
+        case StreamError::decoded_too_long:
+            std::fprintf(stderr,
+                         "%s: %s: block %llu decodes to more bytes than this program's blocks can "
+                         "hold; the file may come from a program with a larger block size, or be "
+                         "corrupt\n",
+                         program, in_path, block);
             break;
         case StreamError::malformed_block:
             if (compressing)

@@ -36,6 +36,8 @@ StreamOutcome codec_outcome(CodecStatus status, const CodecResult& result, std::
     if (status == CodecStatus::failed) {
         outcome.error = StreamError::codec_failed;
         outcome.codec_message = result.message;
+    } else if (status == CodecStatus::too_long) {
+        outcome.error = StreamError::decoded_too_long;
     } else if (status != CodecStatus::ok || result.length > capacity) {
         outcome.error = StreamError::malformed_block;
     }

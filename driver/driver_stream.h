@@ -19,6 +19,8 @@ enum class StreamError {
     block_too_short,  // L is less than a block header
     block_too_long,   // L exceeds the input buffer: perhaps a program with larger blocks wrote it
     malformed_block,  // the codec refused the block
+    decoded_too_long, // the block decodes to more than the output buffer: perhaps a program with
+                      // larger blocks wrote it
     codec_failed,     // the codec's own fatal condition, with its message
 };
 

@@ -52,8 +52,9 @@ Run expected_decoding(const FuzzCodec& codec, const Bytes& stream, std::uint32_t
         CodecStatus status = codec_decompress(codec, work.get(), in.data(), L, out.data(),
                                               capacity, &r);
         if (status != CodecStatus::ok) {
-            o.error = status == CodecStatus::failed ? StreamError::codec_failed
-                                                    : StreamError::malformed_block;
+            o.error = status == CodecStatus::failed     ? StreamError::codec_failed
+                      : status == CodecStatus::too_long ? StreamError::decoded_too_long
+                                                        : StreamError::malformed_block;
             return run;
         }
         run.output.insert(run.output.end(), out.data(), out.data() + r.length);

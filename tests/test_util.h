@@ -65,6 +65,10 @@ struct MalformedBlock {
     std::uint32_t capacity;
 };
 
+// A decoder's refusal: a block it could not have written, or one that decodes to more than the
+// destination holds.
+inline bool refused(CodecStatus s) { return s == CodecStatus::malformed || s == CodecStatus::too_long; }
+
 // Table rows show as their names in test listings and failure reports.
 inline void PrintTo(const BlockVector& row, std::ostream* os) { *os << row.name; }
 inline void PrintTo(const MalformedBlock& row, std::ostream* os) { *os << row.name; }

@@ -174,7 +174,7 @@ class Vrax1Malformed : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(Vrax1Malformed, IsRefused) {
     const Malformed& m = GetParam();
-    EXPECT_EQ(decompress(m.block, m.capacity).status, CodecStatus::malformed);
+    EXPECT_TRUE(refused(decompress(m.block, m.capacity).status));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -256,7 +256,7 @@ TEST(Vrax1Decoder, EveryLengthAndOffsetMatchesByteRule) {
                 ASSERT_EQ(d.status, CodecStatus::ok) << "seed " << seed << " items " << items;
                 ASSERT_EQ(d.bytes, s.output) << "seed " << seed << " items " << items;
             }
-            EXPECT_EQ(decompress(s.block, n - 1).status, CodecStatus::malformed);
+            EXPECT_EQ(decompress(s.block, n - 1).status, CodecStatus::too_long);
         }
     }
 }
@@ -269,7 +269,7 @@ TEST(Vrax1Decoder, ArbitraryBlocksStayInsideTheirBuffers) {
         block[0] = BLOCK_CODED;
         const std::uint32_t capacity = rng() % 700;
         Coded d = decompress(block, capacity);
-        EXPECT_TRUE(d.status == CodecStatus::ok || d.status == CodecStatus::malformed);
+        EXPECT_TRUE(d.status == CodecStatus::ok || refused(d.status));
         EXPECT_LE(d.bytes.size(), capacity);
     }
 }

@@ -103,7 +103,7 @@ class Vrax1aMalformed : public ::testing::TestWithParam<Malformed> {};
 TEST_P(Vrax1aMalformed, IsRefused) {
     CodecSession codec(vrax1a_codec_call);
     codec.decompress(GetParam().block, GetParam().capacity);
-    EXPECT_EQ(codec.status(), CodecStatus::malformed);
+    EXPECT_TRUE(refused(codec.status()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,7 +138,7 @@ TEST(Vrax1aDecode, CapacityDoesNotChangeTheResult) {
             EXPECT_EQ(codec.decompress(block, std::uint32_t(input.size()) + extra), input)
                 << shape_name(shape) << " extra " << extra;
         codec.decompress(block, std::uint32_t(input.size()) - 1);
-        EXPECT_EQ(codec.status(), CodecStatus::malformed) << shape_name(shape);
+        EXPECT_EQ(codec.status(), CodecStatus::too_long) << shape_name(shape);
     }
 }
 

@@ -80,5 +80,19 @@ TEST(Vrax3Programs, MegabyteProgramDecodesSixtyFourKilobyteBlocks) {
     }
 }
 
+// The other way round the smaller program must say why it cannot: a block of zeros codes to far
+// less than 64 KiB, so the record fits its input buffer and only the decoded bytes do not.
+TEST(Vrax3Programs, LargerBlockFileNamesTheBlockSizeNotCorruption) {
+    ScratchDir dir;
+    write_file(dir / "zeros", repeat(0, 100000));
+    ASSERT_EQ(run_program("vrax3", {"c", dir / "zeros", dir / "zeros.v3"}).status, 0);
+    const RunResult r = run_program("vrax3-64k", {"d", dir / "zeros.v3", dir / "out"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("block 1 decodes to more bytes than this program's blocks can hold; the "
+                         "file may come from a program with a larger block size"),
+              std::string::npos)
+        << r.err;
+}
+
 }  // namespace
 }  // namespace vrax::test

@@ -223,8 +223,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ExactCapacity", coded(same(0, 1) + numbers(256, 263)), 45, CodecStatus::ok,
                    repeat(0, 45), nullptr},
         DecodeCase{"OneByteShort", coded(same(0, 1) + numbers(256, 263)), 44,
-                   CodecStatus::malformed, {}, nullptr},
-        DecodeCase{"RootPastCapacity", hex("00 00 00 00 00 61 00 62"), 1, CodecStatus::malformed,
+                   CodecStatus::too_long, {}, nullptr},
+        DecodeCase{"RootPastCapacity", hex("00 00 00 00 00 61 00 62"), 1, CodecStatus::too_long,
                    {}, nullptr},
         DecodeCase{"OddLength", hex("00 00 00 00 00"), 16, CodecStatus::failed, {}, odd_length},
         DecodeCase{"TruncatedItem", hex("00 00 00 00 00 61 01"), 16, CodecStatus::failed, {},
@@ -261,7 +261,7 @@ TEST(Vrax5Decompress, LeftOutPhraseLengthsKeepEightBits) {
     EXPECT_EQ(codec.decompress(block, expected), repeat(0, expected));
     EXPECT_EQ(codec.status(), CodecStatus::ok);
     codec.decompress(block, expected - 1);
-    EXPECT_EQ(codec.status(), CodecStatus::malformed);
+    EXPECT_EQ(codec.status(), CodecStatus::too_long);
 }
 
 TEST(Vrax5Decompress, RefusesItemsAtOddAddress) {

@@ -48,7 +48,7 @@ inline CodecStatus decode_stored_block(const std::uint8_t* in, std::uint32_t in_
         return CodecStatus::malformed;
     std::uint32_t n = in_size - std::uint32_t(BLOCK_HEADER_SIZE);
     if (n > out_cap) [[unlikely]]
-        return CodecStatus::malformed;
+        return CodecStatus::too_long;
     if (n != 0) std::memcpy(out, in + BLOCK_HEADER_SIZE, n);
     result->length = n;
     return CodecStatus::ok;
@@ -203,8 +203,9 @@ inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, 
 //         carries out a copy item of len bytes at op; with WIDE it may write up to
 //         WIDE_COPY_MAX bytes from op. Returns false when the item cannot be right (its
 //         source does not exist), which makes the block malformed.
-// Returns CodecStatus::malformed when an item runs past the block or its output past out_cap;
-// never reads or writes outside the two buffers.
+// Returns CodecStatus::malformed when an item runs past the block or names no source, and
+// CodecStatus::too_long when the output would pass out_cap; never reads or writes outside the
+// two buffers.
 template <class Items>
 CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
                          std::uint32_t out_cap, CodecResult* result, Items& items) {
@@ -272,13 +273,13 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
             std::uint32_t len = (ip[0] & 0xFu) + BIAS;
             ip += 2;
             if (len > std::size_t(out_end - op)) [[unlikely]]
-                return CodecStatus::malformed;
+                return CodecStatus::too_long;
             if (!items.template copy<false>(out, op, number, len)) [[unlikely]]
                 return CodecStatus::malformed;
             op += len;
         } else {
             if (op == out_end) [[unlikely]]
-                return CodecStatus::malformed;
+                return CodecStatus::too_long;
             *op = *ip++;
             items.literal(out, op);
             ++op;

@@ -45,16 +45,17 @@ struct Decoder {
     // so the loop tests neither the end of the block nor the wrap of the numbers. Until the
     // numbers first wrap, a phrase number at or above `next` was not defined in this block (its
     // entry may be left from an earlier block) and makes the block malformed; after the wrap
-    // every number has an entry from this block. Returns false for a malformed block.
+    // every number has an entry from this block. Returns CodecStatus::malformed for such a number
+    // and CodecStatus::too_long for output that would pass out_end.
     template <bool ALL_DEFINED>
-    bool decode_run(std::uint32_t run) {
+    CodecStatus decode_run(std::uint32_t run) {
         std::uint32_t* const start = tables->phrase_start;
         std::uint8_t* const length_less_one = tables->phrase_length_less_one;
         for (; run != 0; --run, ++next) {
             const std::uint32_t x = std::uint32_t(ip[0]) << 8 | ip[1];
             ip += vrax5::ITEM_SIZE;
             if (!ALL_DEFINED && x >= next) [[unlikely]]
-                return false;
+                return CodecStatus::malformed;
             // Read x's entry before writing next's: after the wrap they may be the same.
             const std::uint32_t len = std::uint32_t(length_less_one[x]) + 1;
             const std::uint32_t from = start[x];
@@ -64,7 +65,7 @@ struct Decoder {
             const std::size_t room = std::size_t(out_end - op);
             if (x < vrax5::ROOT_COUNT) {
                 if (room == 0) [[unlikely]]
-                    return false;
+                    return CodecStatus::too_long;
                 *op++ = std::uint8_t(x);
                 continue;
             }
@@ -72,12 +73,12 @@ struct Decoder {
                 copy_phrase_wide(op, out + from, len);
             } else {
                 if (len > room) [[unlikely]]
-                    return false;
+                    return CodecStatus::too_long;
                 vrax::copy_forward_exact(op, out + from, len);
             }
             op += len;
         }
-        return true;
+        return CodecStatus::ok;
     }
 };
 
@@ -110,9 +111,9 @@ CodecStatus vrax5_decompress(void* work_memory, const std::uint8_t* in, std::uin
             result->message = vrax5::MESSAGE_NO_RUN;
             return CodecStatus::failed;
         }
-        const bool ok = wrapped ? d.decode_run<true>(run) : d.decode_run<false>(run);
-        if (!ok) [[unlikely]]
-            return CodecStatus::malformed;
+        const CodecStatus status = wrapped ? d.decode_run<true>(run) : d.decode_run<false>(run);
+        if (status != CodecStatus::ok) [[unlikely]]
+            return status;
         items -= run;
         if (d.next == vrax5::PHRASE_COUNT) {
             d.next = vrax5::FIRST_PHRASE;
