@@ -17,6 +17,7 @@
 
 #include "bytes.h"
 #include "codec.h"
+#include "compiler.h"
 #include "copy.h"
 
 namespace vrax {
@@ -99,9 +100,9 @@ inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
 //     std::uint32_t code_matched(std::uint32_t i, std::uint8_t*& op)
 // which writes one item for in[i] at op (emit_literal or emit_copy), advances op and returns the
 // number of input bytes covered: 1 for a literal, 3 or more for a copy. Items in the last D - 1
-// bytes are literals written here, without calling the codec. Mark code_matched
-// __attribute__((always_inline)): it is called from up to seventeen places (the group, unrolled,
-// and the tail loop), and out of line its tables and counters would live in memory.
+// bytes are literals written here, without calling the codec. Mark code_matched VRAX_ALWAYS_INLINE:
+// it is called from up to seventeen places (the group, unrolled, and the tail loop), and out of
+// line its tables and counters would live in memory.
 //
 // While at least 16 × D bytes remain, items come in groups of 16 with one overrun test per group
 // (16 items never cover more than 16 × D bytes); then one item at a time. The test runs after the
@@ -121,13 +122,13 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
     std::uint32_t i = 0;
     while (n - i >= G) {
         std::uint32_t flags = 0;
-        auto code_item = [&](std::uint32_t k) __attribute__((always_inline)) {
+        auto code_item = [&](std::uint32_t k) VRAX_ALWAYS_INLINE {
             const std::uint32_t covered = code_matched(i, op);
             flags |= std::uint32_t(covered > 1) << k;
             i += covered;
         };
         if constexpr (LOOP == GroupLoop::unrolled) {
-#pragma GCC unroll 16
+            VRAX_UNROLL(16)
             for (std::uint32_t k = 0; k < 16; ++k) code_item(k);
         } else {
             for (std::uint32_t k = 0; k < 16; ++k) code_item(k);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "compiler.h"
 #include "entry.h"
 #include "item_stream.h"
 #include "offset_items.h"
@@ -20,7 +21,7 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     std::memset(table, 0, sizeof table);
 
     // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) __attribute__((always_inline)) {
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
         return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS>(in, table, i, op);
     };
     result->length =

@@ -2,6 +2,7 @@
 // survives from one call to the next.
 #include <cstdint>
 
+#include "compiler.h"
 #include "entry.h"
 #include "item_stream.h"
 #include "offset_items.h"
@@ -18,7 +19,7 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     // like one from this call.
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
 
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) __attribute__((always_inline)) {
+    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
         return code_offset_item<vrax1a::MAX_COPY, vrax1a::LENGTH_BIAS>(in, table, i, op);
     };
     result->length = compress_items<vrax1a::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "bytes.h"
+#include "compiler.h"
 #include "entry.h"
 #include "fill_string.h"
 #include "hash3.h"
@@ -34,7 +35,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     // when the slot names k itself, the candidate is where k started 4096 items ago. Inlined into
     // both loops of the envelope, so that the tables and k stay in registers.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
-                            __attribute__((always_inline)) -> std::uint32_t {
+                            VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = hash3_slot(p);
         const std::uint32_t number = hash[slot];

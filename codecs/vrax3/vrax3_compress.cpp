@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "bytes.h"
+#include "compiler.h"
 #include "entry.h"
 #include "fill_string.h"
 #include "item_stream.h"
@@ -49,7 +50,7 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; the candidate is an earlier
     // position (its 18 bytes end before in_size) or the padded fill string.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
-                            __attribute__((always_inline)) -> std::uint32_t {
+                            VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = hash3_slot(p);
         const std::uint32_t tag = tags.tag(p);

@@ -1,13 +1,11 @@
 // VRAX3-A compressor: at each position that may start a copy, the longest of the eight candidates
 // in the set of its three bytes, the lowest way winning ties.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "bytes.h"
+#include "compiler.h"
 #include "entry.h"
 #include "fill_string.h"
 #include "item_stream.h"
@@ -16,9 +14,104 @@
 #include "vrax3a.h"
 #include "vrax3a_internal.h"
 
+#if VRAX_USE_SSE2
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 using vrax3a::WAYS;
+
+// The two hand-written parts of the search, in an SSE2 form and a portable one that give the same
+// results: the tag test of a whole set, and Probe, which compares the 18 bytes at p with a
+// candidate without a data-dependent branch, so that a way that agrees on no byte costs as much as
+// one that agrees on 18 and the search has nothing to mispredict. Agreement comes as a mask of
+// trailing ones, (1 << length) - 1, for the leading bytes that agree.
+//
+// Probe's interface:
+//     std::uint32_t agreeing16(const std::uint8_t* c) const;  agreement over bytes 0..15;
+//                                                             reads c[0..15]
+//     std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const;
+//         agreement over bytes 0..17, given the agreement over bytes 0..15 (or any mask with the
+//         same trailing ones); reads c[2..17]
+//     std::uint32_t agreeing18(const std::uint8_t* c) const;  agreement over bytes 0..17;
+//                                                             reads c[0..17]
+
+// The trailing ones of x: adding 1 clears them and sets the bit above them.
+inline std::uint32_t trailing_ones(std::uint32_t x) { return x & ~(x + 1); }
+
+#if VRAX_USE_SSE2
+
+// False when no entry of the eight at `ways` has `tag`: one vector compare of the eight entries.
+inline bool any_way_may_match(const std::uint32_t* ways, const vrax::TaggedPositions& tags,
+                              std::uint32_t tag) {
+    const auto* const vectors = reinterpret_cast<const __m128i*>(ways);
+    const __m128i mask = _mm_set1_epi32(int(tags.tag_mask()));
+    const __m128i want = _mm_set1_epi32(int(tag));
+    const __m128i low = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(vectors), mask), want);
+    const __m128i high = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(vectors + 1), mask), want);
+    return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
+}
+
+class Probe {
+public:
+    explicit Probe(const std::uint8_t* p) : head_(load128(p)), tail_(load128(p + 2)) {}
+
+    std::uint32_t agreeing16(const std::uint8_t* c) const { return trailing_ones(equal16(c)); }
+
+    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
+        // Bit k - 2 of `tail` is set when byte k agrees; bytes 2..15 are already in agreeing16,
+        // and bytes 16 and 17 count only behind 16 agreeing bytes, which trailing_ones sees to.
+        const auto tail = std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(tail_, load128(c + 2))));
+        return trailing_ones(agreeing16 | tail << 2);
+    }
+
+    std::uint32_t agreeing18(const std::uint8_t* c) const { return extend(equal16(c), c); }
+
+private:
+    // Bit k set when byte k of p and c agree, for k < 16.
+    std::uint32_t equal16(const std::uint8_t* c) const {
+        return std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(head_, load128(c))));
+    }
+
+    static __m128i load128(const std::uint8_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    }
+
+    __m128i head_;
+    __m128i tail_;
+};
+
+#else
+
+inline bool any_way_may_match(const std::uint32_t* ways, const vrax::TaggedPositions& tags,
+                              std::uint32_t tag) {
+    bool found = false;
+    for (std::uint32_t w = 0; w < WAYS; ++w) found |= tags.may_match(ways[w], tag);
+    return found;
+}
+
+class Probe {
+public:
+    explicit Probe(const std::uint8_t* p) : p_(p) {}
+
+    std::uint32_t agreeing16(const std::uint8_t* c) const {
+        return (1u << vrax::match_length_16(p_, c)) - 1;
+    }
+
+    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
+        return (agreeing16 & 0xFFFF) == 0xFFFF ? agreeing18(c) : trailing_ones(agreeing16);
+    }
+
+    std::uint32_t agreeing18(const std::uint8_t* c) const {
+        return (1u << vrax::match_length_18(p_, c)) - 1;
+    }
+
+private:
+    const std::uint8_t* p_;
+};
+
+#endif
 
 // The compressor's own form of the table. It holds the same positions in the same slots as the
 // decompressor's, each with the tag of its three bytes above it (tagged_position.h): a set in
@@ -42,82 +135,13 @@ public:
 
     // False when no entry of the set of `first` has `tag`: then none agrees on three bytes.
     bool may_match(std::uint32_t first, std::uint32_t tag) const {
-#if defined(__SSE2__)
-        const auto* const ways = reinterpret_cast<const __m128i*>(slots_ + first);
-        const __m128i mask = _mm_set1_epi32(int(tags_.tag_mask()));
-        const __m128i want = _mm_set1_epi32(int(tag));
-        const __m128i low = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(ways), mask), want);
-        const __m128i high = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(ways + 1), mask), want);
-        return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
-#else
-        bool found = false;
-        for (std::uint32_t w = 0; w < WAYS; ++w) found |= tags_.may_match(slots_[first + w], tag);
-        return found;
-#endif
+        return any_way_may_match(slots_ + first, tags_, tag);
     }
 
 private:
     std::uint32_t* slots_;
     std::uint32_t cycle_ = 0;  // the way that the next insertion overwrites, shared by all sets
     vrax::TaggedPositions tags_;
-};
-
-// The 18 bytes at p, compared with a candidate without a data-dependent branch: a way that agrees
-// on no byte costs as much as one that agrees on 18, so the search has nothing to mispredict.
-// Agreement comes as a mask of trailing ones, (1 << length) - 1, for the leading bytes that agree.
-class Probe {
-public:
-    explicit Probe(const std::uint8_t* p)
-#if defined(__SSE2__)
-        : head_(load128(p)), tail_(load128(p + 2))
-#else
-        : p_(p)
-#endif
-    {
-    }
-
-    // Agreement over bytes 0..15. Reads c[0..15].
-    std::uint32_t agreeing16(const std::uint8_t* c) const { return trailing_ones(equal16(c)); }
-
-    // Agreement over bytes 0..17, given the agreement over bytes 0..15 (or any mask with the
-    // same trailing ones). Reads c[2..17].
-    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
-#if defined(__SSE2__)
-        // Bit k - 2 of `tail` is set when byte k agrees; bytes 2..15 are already in agreeing16,
-        // and bytes 16 and 17 count only behind 16 agreeing bytes, which trailing_ones sees to.
-        const auto tail = std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(tail_, load128(c + 2))));
-        return trailing_ones(agreeing16 | tail << 2);
-#else
-        return (agreeing16 & 0xFFFF) == 0xFFFF ? (1u << vrax::match_length_18(p_, c)) - 1
-                                               : trailing_ones(agreeing16);
-#endif
-    }
-
-    // Agreement over bytes 0..17. Reads c[0..17].
-    std::uint32_t agreeing18(const std::uint8_t* c) const { return extend(equal16(c), c); }
-
-private:
-    // The trailing ones of x: adding 1 clears them and sets the bit above them.
-    static std::uint32_t trailing_ones(std::uint32_t x) { return x & ~(x + 1); }
-
-    // Bit k set when byte k of p and c agree, for k < 16 (without SSE2: the agreeing bytes only).
-    std::uint32_t equal16(const std::uint8_t* c) const {
-#if defined(__SSE2__)
-        return std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(head_, load128(c))));
-#else
-        return (1u << vrax::match_length_16(p_, c)) - 1;
-#endif
-    }
-
-#if defined(__SSE2__)
-    static __m128i load128(const std::uint8_t* p) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    }
-    __m128i head_;
-    __m128i tail_;
-#else
-    const std::uint8_t* p_;
-#endif
 };
 
 // The longest of the ways' agreement masks: they are nested, so it is their OR.
@@ -142,7 +166,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     // position (its 18 bytes end before in_size) or the padded fill string. Inlined into the item
     // loop so that the table and the pending insertions can stay in registers.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
-                            __attribute__((always_inline)) -> std::uint32_t {
+                            VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t first = vrax3a::WaySets::key(p);
         const std::uint32_t tag = tags.tag(p);
@@ -161,12 +185,12 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         // comparing 16 first and then again would waste the first pass and a mispredicted branch.
         std::uint32_t longest = 0xFFFF;
         if (!long_copies) {
-#pragma GCC unroll 8
+            VRAX_UNROLL(8)
             for (std::uint32_t w = 0; w < WAYS; ++w) prefix[w] = probe.agreeing16(candidate(w));
             longest = longest_of(prefix);
         }
         if (longest == 0xFFFF) {
-#pragma GCC unroll 8
+            VRAX_UNROLL(8)
             for (std::uint32_t w = 0; w < WAYS; ++w)
                 prefix[w] = long_copies ? probe.agreeing18(candidate(w))
                                         : probe.extend(prefix[w], candidate(w));
@@ -174,12 +198,12 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         }
         // The length, on which the next item waits, comes a few ORs after the loads. The
         // complement of the longest prefix has bit 18 set, so it is never 0.
-        const auto best_len = std::uint32_t(__builtin_ctz(~longest));
+        const auto best_len = std::uint32_t(std::countr_zero(~longest));
         long_copies = best_len >= 16;
         // The way to name, which only this item's bytes need: each way scores prefix × 8 +
         // (7 - way), so the highest score is the longest prefix at the lowest way.
         std::uint32_t best = 0;
-#pragma GCC unroll 8
+        VRAX_UNROLL(8)
         for (std::uint32_t w = 0; w < WAYS; ++w) best = std::max(best, prefix[w] << 3 | (WAYS - 1 - w));
         const std::uint32_t best_way = WAYS - 1 - (best & 7);
         // All eight lookups are done; only now may this item insert anything. The copy's own

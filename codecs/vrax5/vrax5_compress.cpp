@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "bytes.h"
+#include "compiler.h"
 #include "entry.h"
 #include "item_stream.h"
 #include "vrax5.h"
@@ -63,10 +64,10 @@ constexpr std::uint32_t HEAD_BYTES = sizeof(Head) - 1;
 template <class Head>
 Head big_endian(const std::uint8_t* p) {
     if constexpr (sizeof(Head) == 8) {
-        return __builtin_bswap64(vrax::load64(p));
+        return vrax::byte_swap(vrax::load64(p));
     } else {
         static_assert(sizeof(Head) == 4);
-        return __builtin_bswap32(vrax::load32(p));
+        return vrax::byte_swap(vrax::load32(p));
     }
 }
 
@@ -92,7 +93,7 @@ Head string_head(const std::uint8_t* p, std::uint32_t length) {
 // `greater` unless key_side < head, else `less`.
 template <class Head, class T>
 T follow(Head key_side, Head head, T less, T greater) {
-#if defined(__x86_64__)
+#if VRAX_USE_X86_64_ASM
     asm("cmp %[head], %[key]\n\tcmovae %[greater], %[less]"
         : [less] "+r"(less)
         : [head] "r"(head), [key] "r"(key_side), [greater] "r"(greater)
@@ -106,7 +107,7 @@ T follow(Head key_side, Head head, T less, T greater) {
 // `if_equal` when key_side == head, else `otherwise`.
 template <class Head, class T>
 T pick_if_equal(Head key_side, Head head, T if_equal, T otherwise) {
-#if defined(__x86_64__)
+#if VRAX_USE_X86_64_ASM
     asm("cmp %[head], %[key]\n\tcmove %[if_equal], %[otherwise]"
         : [otherwise] "+r"(otherwise)
         : [head] "r"(head), [key] "r"(key_side), [if_equal] "r"(if_equal)
@@ -186,8 +187,8 @@ SearchEnd search_long_key(const PhraseNode<Head>* nodes, const std::uint8_t* in,
         const PhraseNode<Head>& node = nodes[next];
         std::uint32_t links;
         std::memcpy(&links, node.link, sizeof links);
-        __builtin_prefetch(&nodes[links & 0xFFFF]);
-        __builtin_prefetch(&nodes[links >> 16]);
+        VRAX_PREFETCH(&nodes[links & 0xFFFF]);
+        VRAX_PREFETCH(&nodes[links >> 16]);
         end = next;
         const Head head = node.head;
         bool greater = key_side >= head;
@@ -271,9 +272,9 @@ SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
         // The next item most often starts where this one's start phrase ends: fetch its table
         // slots while this search walks.
         const std::uint8_t* const after = key + (t - 1);
-        __builtin_prefetch(&short_phrases.pairs[pair_index(after)]);
-        __builtin_prefetch(&short_phrases.triples[triple_slot(after).index]);
-        __builtin_prefetch(&short_phrases.quads[quad_index(after)]);
+        VRAX_PREFETCH(&short_phrases.pairs[pair_index(after)]);
+        VRAX_PREFETCH(&short_phrases.triples[triple_slot(after).index]);
+        VRAX_PREFETCH(&short_phrases.quads[quad_index(after)]);
     }
     const std::uint32_t next = nodes[match].link[GREATER];
     if (t > KEY_IN_HEAD) {
@@ -295,8 +296,8 @@ SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
         const PhraseNode<Head>* const less = &nodes[links & 0xFFFF];
         const PhraseNode<Head>* const greater = &nodes[links >> 16];
         // Fetch both children while this node is decided.
-        __builtin_prefetch(less);
-        __builtin_prefetch(greater);
+        VRAX_PREFETCH(less);
+        VRAX_PREFETCH(greater);
         end_node = node;
         const Head head = node->head;
         t += key_side == head;

@@ -1,0 +1,42 @@
+// Everything that names a compiler or a processor: forced inlining, unrolling, prefetch, byte
+// swaps, and which hand-written fast paths a build uses. Codec files test the VRAX_USE_* macros
+// and never __SSE2__, __x86_64__ or a builtin themselves.
+//
+// A build with VRAX_PORTABLE defined (the CMake option of that name) takes the portable C++ path
+// wherever a fast path exists, so that tests can prove both write the same bytes.
+#pragma once
+
+#include <cstdint>
+
+// Forces inlining of a function or lambda that is called from several places in a hot loop, where
+// a call would move its state out of registers.
+#define VRAX_ALWAYS_INLINE __attribute__((always_inline))
+
+// Asks the compiler to unroll the loop that follows n times: _Pragma takes a string, and the
+// macro builds it.
+#define VRAX_PRAGMA(text) _Pragma(#text)
+#define VRAX_UNROLL(n) VRAX_PRAGMA(GCC unroll n)
+
+// Starts loading the cache line at p; no fault whatever p is.
+#define VRAX_PREFETCH(p) __builtin_prefetch(p)
+
+// 1 where the SSE2 vector paths are compiled, 0 for their portable counterparts.
+#if defined(__SSE2__) && !defined(VRAX_PORTABLE)
+#define VRAX_USE_SSE2 1
+#else
+#define VRAX_USE_SSE2 0
+#endif
+
+// 1 where the x86-64 inline-assembly helpers are compiled, 0 for their portable counterparts.
+#if defined(__x86_64__) && !defined(VRAX_PORTABLE)
+#define VRAX_USE_X86_64_ASM 1
+#else
+#define VRAX_USE_X86_64_ASM 0
+#endif
+
+namespace vrax {
+
+inline std::uint32_t byte_swap(std::uint32_t x) { return __builtin_bswap32(x); }
+inline std::uint64_t byte_swap(std::uint64_t x) { return __builtin_bswap64(x); }
+
+}  // namespace vrax
