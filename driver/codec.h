@@ -55,13 +55,13 @@ struct CodecResult {
     const char* message;                // CodecStatus::failed: the codec's message, one line
 };
 
-// A codec's entry point. `destination_capacity` is the number of bytes the caller owns at
-// `destination`: a decompressor reports a block that would write past it as malformed, and a
-// compressor refuses (CodecStatus::failed) a destination smaller than its worst case.
-// ACTION_IDENTIFY reads nothing but `result`; other unknown actions touch nothing at all.
-using CodecCall = CodecStatus(std::uint16_t action, void* work_memory, const std::uint8_t* source,
-                              std::uint32_t source_length, std::uint8_t* destination,
-                              std::uint32_t destination_capacity, CodecResult* result);
+// A codec's entry point. `out_cap` is the number of bytes the caller owns at `out`: a decompressor
+// reports a block that would write past them as CodecStatus::too_long, and a compressor refuses
+// (CodecStatus::failed) an `out_cap` below its worst case. ACTION_IDENTIFY reads nothing but
+// `result`; other unknown actions touch nothing at all.
+using CodecCall = CodecStatus(std::uint16_t action, void* work_memory, const std::uint8_t* in,
+                              std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,
+                              CodecResult* result);
 
 // One of a codec's two block routines, as codec_call forwards to them (and as the driver calls
 // VRAX1's directly, with no working memory).

@@ -18,19 +18,16 @@ inline constexpr const char* IDENTITY_AFFILIATION = "The VRAX project";
 // other action.
 inline CodecStatus dispatch_action(const AlgorithmIdentity& identity, CodecRoutine* compress,
                                    CodecRoutine* decompress, std::uint16_t action,
-                                   void* work_memory, const std::uint8_t* source,
-                                   std::uint32_t source_length, std::uint8_t* destination,
-                                   std::uint32_t destination_capacity, CodecResult* result) {
+                                   void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
+                                   std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
     switch (action) {
         case ACTION_IDENTIFY:
             result->identity = &identity;
             return CodecStatus::ok;
         case ACTION_COMPRESS:
-            return compress(work_memory, source, source_length, destination, destination_capacity,
-                            result);
+            return compress(work_memory, in, in_size, out, out_cap, result);
         case ACTION_DECOMPRESS:
-            return decompress(work_memory, source, source_length, destination,
-                              destination_capacity, result);
+            return decompress(work_memory, in, in_size, out, out_cap, result);
         default:
             return CodecStatus::ok;
     }

@@ -10,10 +10,9 @@ const AlgorithmIdentity vrax1a_identity = {
     vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
 };
 
-CodecStatus vrax1a_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* source,
-                              std::uint32_t source_length, std::uint8_t* destination,
-                              std::uint32_t destination_capacity, CodecResult* result) {
+CodecStatus vrax1a_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* in,
+                              std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,
+                              CodecResult* result) {
     return vrax::dispatch_action(vrax1a_identity, vrax1a_compress, vrax1a_decompress, action,
-                                 work_memory, source, source_length, destination,
-                                 destination_capacity, result);
+                                 work_memory, in, in_size, out, out_cap, result);
 }
