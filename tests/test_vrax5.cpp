@@ -326,6 +326,28 @@ Bytes small_alphabet(std::size_t n, std::uint32_t letters, std::uint32_t seed) {
     return out;
 }
 
+// Big-endian counters of `width` bytes: each phrase's siblings arrive in increasing order.
+Bytes counters(std::size_t n, std::uint32_t width) {
+    Bytes out(n);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = std::uint8_t((i / width) >> (8 * (width - 1 - i % width)));
+    return out;
+}
+
+// Runs of zeros, 200 to 599 long, each ended by a byte below 8: phrases reach 255 bytes, and
+// whether a new phrase joins the tree depends on its 255-byte neighbours.
+Bytes zero_runs(std::size_t n, std::uint32_t seed) {
+    Bytes out;
+    std::uint32_t state = seed;
+    while (out.size() < n) {
+        state = state * 1664525u + 1013904223u;
+        out.insert(out.end(), 200 + (state >> 8) % 400, 0);
+        out.push_back(std::uint8_t(state >> 28 & 7));
+    }
+    out.resize(n);
+    return out;
+}
+
 // The codec against the plain model, in both table layouts (blocks up to 64 KiB and larger).
 TEST(Vrax5Compress, EqualsPlainModel) {
     CodecSession codec(vrax5_codec_call);
@@ -336,6 +358,9 @@ TEST(Vrax5Compress, EqualsPlainModel) {
             inputs.push_back({shape_name(shape) + size, generate(shape, n, 3)});
         inputs.push_back({"4 letters" + size, small_alphabet(n, 4, 3)});
         inputs.push_back({"30 letters" + size, small_alphabet(n, 30, 3)});
+        inputs.push_back({"16-bit counters" + size, counters(n, 2)});
+        inputs.push_back({"24-bit counters" + size, counters(n, 3)});
+        inputs.push_back({"zero runs" + size, zero_runs(n, 3)});
     }
     for (const auto& [name, input] : inputs) {
         const Bytes expected = model_vrax5_compress(input);

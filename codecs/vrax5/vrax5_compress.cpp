@@ -142,37 +142,6 @@ struct SearchEnd {
     std::uint32_t direction;  // the empty link of `end` it stopped at (unless length is 255)
 };
 
-// The index of the 2-byte string at p in the table of 2-byte phrases.
-std::uint32_t pair_index(const std::uint8_t* p) { return std::uint32_t(p[0]) << 8 | p[1]; }
-
-// Where the 3-byte string at p goes in the table of 3-byte phrases. Its bytes, times an odd
-// number modulo 2^24 (a one-to-one map), give the slot in their top bits; the low bits, with one
-// bit set so that no tag is 0, tell the strings of a slot apart. A slot holds tag << 16 | node.
-struct TripleSlot {
-    std::uint32_t index;
-    std::uint32_t tag;
-};
-TripleSlot triple_slot(const std::uint8_t* p) {
-    constexpr std::uint32_t TAG_BITS = 24 - vrax5::TRIPLE_SLOT_BITS;
-    const std::uint32_t mixed = (vrax::load32(p) & 0xFFFFFF) * 0x9E3779B1u & 0xFFFFFF;
-    return {mixed >> TAG_BITS, (mixed & ((1u << TAG_BITS) - 1)) | 1u << TAG_BITS};
-}
-
-// The tables of short phrases that let a search skip the top of the tree (see search); null
-// pointers to search from the root.
-struct ShortPhrases {
-    std::uint16_t* pairs;
-    std::uint32_t* triples;
-    std::uint32_t* quads;
-};
-
-// The slot of the 4-byte string at p in the table of 4-byte phrases, and the tag that it holds
-// beside a node: the string's first byte and a bit set so that no tag is 0.
-std::uint32_t quad_index(const std::uint8_t* p) {
-    return vrax::load32(p) * 0x9E3779B1u >> (32 - vrax5::QUAD_SLOT_BITS);
-}
-std::uint32_t quad_tag(const std::uint8_t* p) { return 0x100u | p[0]; }
-
 // The end of a search for a key that has become longer than a head holds: the walk from node
 // `next` on, with the state of the search so far (the match of found.length bytes, the node
 // whose link led to `next`). Each phrase of equal length makes the key one byte longer.
@@ -230,56 +199,16 @@ SearchEnd search_long_key(const PhraseNode<Head>* nodes, const std::uint8_t* in,
 // Only when both the key and the phrase are longer than the head and the heads agree on their
 // bytes does the search read the phrase's text (search_long_key).
 //
-// `short_phrases`, when given, holds the node of every 2-byte phrase in the tree (0 for none) and
-// of some 3- and 4-byte ones. Until it meets the first phrase equal to its key, a search compares
-// 2-byte keys, so its way from the root depends only on the key's two bytes; and links, once set,
-// never change. So a search whose two bytes form a phrase of the tree reaches that phrase's node,
-// with no earlier phrase equal, just as the search that put it there did, and it starts there,
-// after that node's comparison. From there on it compares 3-byte keys until the next phrase equal,
-// so in the same way it may start at the node of its first three bytes, when that phrase is in the
-// tree and in the table, and likewise at the node of its first four. The nodes it skips change
-// nothing that the search yields.
-//
 // The search is bound by the latency from one node to the next, so its common case is free of
 // branches that depend on the data.
 template <class Head>
-SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
-                 const std::uint8_t* in, const std::uint8_t* key) {
+SearchEnd search(const PhraseNode<Head>* nodes, const std::uint8_t* in, const std::uint8_t* key) {
     constexpr std::uint32_t KEY_IN_HEAD = 1 + HEAD_BYTES<Head>;  // longest key a head holds
     // A root holds one byte, equal to key[0], and the key has two: always greater.
-    std::uint32_t match = key[0];
+    const std::uint32_t match = key[0];
     std::uint32_t t = 2;
-    if (short_phrases.pairs != nullptr) {
-        const TripleSlot triple = triple_slot(key);
-        const std::uint32_t entry = short_phrases.triples[triple.index];
-        const std::uint32_t pair = short_phrases.pairs[pair_index(key)];
-        const std::uint32_t quad = short_phrases.quads[quad_index(key)];
-        // A 4-byte slot names a node of this block (the tables are cleared for each), whose
-        // head holds the bytes its tag does not. The longest phrase found is equal to the key,
-        // and the search goes on to its greater subtree. Branches here let a predicted walk
-        // start before the tables are read; conditional moves measured slower.
-        if (quad >> 16 == quad_tag(key) &&
-            nodes[quad & 0xFFFF].head == string_head<Head>(key, 4)) {
-            match = quad & 0xFFFF;
-            t = 5;
-        } else if (entry >> 16 == triple.tag) {
-            match = entry & 0xFFFF;
-            t = 4;
-        } else if (pair != 0) {
-            match = pair;
-            t = 3;
-        }
-        // The next item most often starts where this one's start phrase ends: fetch its table
-        // slots while this search walks.
-        const std::uint8_t* const after = key + (t - 1);
-        VRAX_PREFETCH(&short_phrases.pairs[pair_index(after)]);
-        VRAX_PREFETCH(&short_phrases.triples[triple_slot(after).index]);
-        VRAX_PREFETCH(&short_phrases.quads[quad_index(after)]);
-    }
     const std::uint32_t next = nodes[match].link[GREATER];
-    if (t > KEY_IN_HEAD) {
-        return search_long_key(nodes, in, key, {match, t - 1, match, GREATER}, next);
-    }
+    static_assert(KEY_IN_HEAD >= 3, "a head holds the first key");
 
     // While the key fits in a head, every node is decided by the two heads. The walk keeps node
     // addresses rather than numbers, one step less from one node to the next.
@@ -319,70 +248,219 @@ SearchEnd search(const PhraseNode<Head>* nodes, ShortPhrases short_phrases,
     return {std::uint32_t(match_node - nodes), t - 1, std::uint32_t(end_node - nodes), direction};
 }
 
-// Compresses one block with nodes whose heads are of type Head; `nodes` has room for every
-// phrase number the block can give out. `short_phrases` are the tables of 2- and 3-byte phrases
-// (see search), or null to search without them.
-template <class Head>
-CodecStatus compress_block(PhraseNode<Head>* nodes, ShortPhrases short_phrases,
-                           std::uint8_t* root_text, const std::uint8_t* in,
-                           std::uint32_t in_size, std::uint8_t* out, CodecResult* result) {
-    using namespace vrax;
-    // Only the roots are set; every later node is written when its number is given out and
-    // reached only through links written in this call.
-    for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k) {
-        root_text[k] = std::uint8_t(k);
-        nodes[k] = PhraseNode<Head>{k, {0, 0}, 1};
+// The tree of a block of any length, in nodes with 3 bytes of each phrase in the head.
+class PhraseTree {
+public:
+    using Node = PhraseNode<std::uint32_t>;
+
+    PhraseTree(vrax5::AnyBlockTables& tables, const std::uint8_t* in)
+        : nodes_(tables.nodes), in_(in) {
+        // Only the roots are set; every later node is written when its number is given out and
+        // reached only through links written in this call.
+        for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k) {
+            tables.root_text[k] = std::uint8_t(k);
+            nodes_[k] = Node{k, {0, 0}, 1};
+        }
     }
 
+    // The item at p: the match's phrase number and length. Numbers phrase `number`, the match
+    // plus the byte after it, and enters it at the empty link where the search stopped, unless
+    // the search stopped at a 255-byte phrase: then the number is given out unused.
+    vrax5::Match code(std::uint32_t p, std::uint32_t number) {
+        const SearchEnd found = search(nodes_, in_, in_ + p);
+        Node& end = nodes_[found.end];
+        if ((end.head & HEAD_LENGTH_MASK) == vrax5::MAX_PHRASE_LENGTH) {
+            nodes_[number].head = 0;  // length 0: not in the tree
+        } else {
+            nodes_[number] = Node{p, {0, 0}, string_head<std::uint32_t>(in_ + p, found.length + 1)};
+            end.link[found.direction] = std::uint16_t(number);
+        }
+        return {found.match, found.length};
+    }
+
+private:
+    Node* nodes_;
+    const std::uint8_t* in_;
+};
+
+// The tree of a block of the program's size, kept as the trie of its phrases (see
+// SmallBlockTables). The search of the tree yields the longest phrase that the input starts with:
+// the tree orders its phrases as strings, and every prefix of a phrase in it is in it. The new
+// phrase X, the match plus the next byte, would join the tree below the later-numbered of its
+// neighbours in that order, the greatest phrase less than X and the least greater one (of two
+// neighbours in a binary search tree, the later one is the deeper, and its link towards X is
+// empty). It stays out of the tree when that neighbour has 255 bytes. In the trie the neighbour
+// below X is the last phrase under X's next smaller sibling (or the match itself), and the one
+// above is X's next greater sibling (or, lacking one, the next greater sibling of the nearest
+// ancestor that has one). Only nodes that have a 255-byte phrase below them can have such a
+// neighbour; those keep a bitmap of their children to find siblings at once.
+class PhraseTrie {
+public:
+    PhraseTrie(vrax5::SmallBlockTables& tables, const std::uint8_t* in) : t_(tables), in_(in) {
+        std::memset(t_.pairs, 0, sizeof t_.pairs);
+        std::memset(t_.edge_slots, 0, sizeof t_.edge_slots);
+        for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k)
+            t_.nodes[k] = vrax5::TrieNode{std::uint16_t(k), 0, 0, 0, 1, 0};
+    }
+
+    // The item at p, as PhraseTree::code.
+    vrax5::Match code(std::uint32_t p, std::uint32_t number) {
+        const std::uint8_t* const key = in_ + p;
+        // path[j] is the node of the first j bytes at key, for j = 1 to m.
+        std::uint16_t path[vrax5::MAX_PHRASE_LENGTH + 1];
+        std::uint32_t m = 1;
+        std::uint32_t node = key[0];
+        path[1] = std::uint16_t(node);
+        std::uint32_t slot = 0;  // where the new phrase's edge goes, for one of 3 or more bytes
+        if (const std::uint32_t pair = t_.pairs[pair_index(key)]; pair != 0) {
+            node = pair;
+            m = 2;
+            path[2] = std::uint16_t(node);
+            for (; m < vrax5::MAX_PHRASE_LENGTH; ++m) {
+                const std::uint32_t edge = node << 8 | key[m];
+                slot = home_slot(edge);
+                std::uint32_t child;
+                while ((child = t_.edge_slots[slot]) != 0 && t_.edges[child] != edge)
+                    slot = (slot + 1) & (vrax5::EDGE_SLOTS - 1);
+                if (child == 0) break;
+                node = child;
+                path[m + 1] = std::uint16_t(node);
+            }
+        }
+        if (m < vrax5::MAX_PHRASE_LENGTH && !left_out(path, m, key)) add(path, m, key, slot, number);
+        return {node, m};
+    }
+
+private:
+    static std::uint32_t pair_index(const std::uint8_t* p) {
+        return std::uint32_t(p[0]) << 8 | p[1];
+    }
+    static std::uint32_t home_slot(std::uint32_t edge) {
+        return edge * 0x9E3779B1u >> (32 - vrax5::EDGE_SLOT_BITS);
+    }
+
+    // The child of `node` whose last byte is `byte`, 0 for none.
+    std::uint32_t child(std::uint32_t node, std::uint32_t byte) const {
+        if (node < vrax5::ROOT_COUNT) return t_.pairs[node << 8 | byte];
+        const std::uint32_t edge = node << 8 | byte;
+        std::uint32_t slot = home_slot(edge), found;
+        while ((found = t_.edge_slots[slot]) != 0 && t_.edges[found] != edge)
+            slot = (slot + 1) & (vrax5::EDGE_SLOTS - 1);
+        return found;
+    }
+
+    // The greatest byte below `byte`, or the least above it, of the children of a node with a
+    // bitmap; -1 for none.
+    int child_below(std::uint32_t node, std::uint32_t byte) const {
+        const std::uint64_t* const bits = t_.child_sets[t_.nodes[node].child_set];
+        for (int w = int(byte >> 6); w >= 0; --w) {
+            std::uint64_t x = bits[w];
+            if (w == int(byte >> 6)) x &= (std::uint64_t(1) << (byte & 63)) - 1;
+            if (x != 0) return w * 64 + 63 - std::countl_zero(x);
+        }
+        return -1;
+    }
+    int child_above(std::uint32_t node, std::uint32_t byte) const {
+        const std::uint64_t* const bits = t_.child_sets[t_.nodes[node].child_set];
+        for (int w = int(byte >> 6); w < 4; ++w) {
+            std::uint64_t x = bits[w];
+            if (w == int(byte >> 6)) x &= ~std::uint64_t(1) << (byte & 63);
+            if (x != 0) return w * 64 + std::countr_zero(x);
+        }
+        return -1;
+    }
+
+    // Whether the phrase of the m + 1 bytes at key, whose first m are the match path[m], stays
+    // out of the tree (see the class comment).
+    bool left_out(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key) const {
+        const std::uint32_t match = path[m];
+        if (t_.nodes[match].child_set == 0) return false;  // no 255-byte phrase below
+        const std::uint32_t byte = key[m];
+        const int below = child_below(match, byte);
+        const std::uint32_t less = below < 0 ? match : t_.nodes[child(match, below)].last;
+        std::uint32_t greater = 0;  // none
+        for (std::uint32_t j = m; j >= 1; --j) {  // every node of the path has a bitmap
+            if (const int above = child_above(path[j], key[j]); above >= 0) {
+                greater = child(path[j], above);
+                break;
+            }
+        }
+        const std::uint32_t deeper = std::max(less, greater);
+        return t_.nodes[deeper].length == vrax5::MAX_PHRASE_LENGTH;
+    }
+
+    // Enters phrase `number`, the m + 1 bytes at key, as a child of path[m]. `slot` is the empty
+    // edge slot where its search for the (m + 1)th byte ended (for m ≥ 2).
+    void add(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+             std::uint32_t slot, std::uint32_t number) {
+        const std::uint32_t parent = path[m];
+        const std::uint32_t byte = key[m];
+        if (m == 1) {
+            t_.pairs[pair_index(key)] = std::uint16_t(number);
+        } else {
+            t_.edge_slots[slot] = std::uint16_t(number);
+        }
+        t_.edges[number] = parent << 8 | byte;
+        vrax5::TrieNode& up = t_.nodes[parent];
+        t_.nodes[number] = vrax5::TrieNode{std::uint16_t(number), 0, up.first_child, 0,
+                                           std::uint8_t(m + 1), 0};
+        const bool greatest = up.first_child == 0 || byte > up.greatest_child;
+        up.first_child = std::uint16_t(number);
+        if (up.child_set != 0) t_.child_sets[up.child_set][byte >> 6] |= std::uint64_t(1) << (byte & 63);
+        if (greatest) {
+            // The new phrase is now the last one below each ancestor whose last one was the
+            // parent's last one.
+            up.greatest_child = std::uint8_t(byte);
+            const std::uint16_t old_last = up.last;
+            for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].last == old_last; --j)
+                t_.nodes[path[j]].last = std::uint16_t(number);
+        }
+        if (m + 1 == vrax5::MAX_PHRASE_LENGTH) {
+            // Every ancestor of a 255-byte phrase gets its bitmap; those that had one already
+            // are the ancestors of an earlier such phrase, as are theirs.
+            for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].child_set == 0; --j) {
+                vrax5::TrieNode& node = t_.nodes[path[j]];
+                node.child_set = std::uint16_t(next_child_set_++);
+                std::uint64_t* const bits = t_.child_sets[node.child_set];
+                std::fill(bits, bits + 4, 0);
+                for (std::uint32_t c = node.first_child; c != 0; c = t_.nodes[c].next_sibling)
+                    bits[(t_.edges[c] & 0xFF) >> 6] |= std::uint64_t(1) << (t_.edges[c] & 63);
+            }
+            assert(next_child_set_ <= vrax5::CHILD_SET_COUNT);
+        }
+    }
+
+    vrax5::SmallBlockTables& t_;
+    const std::uint8_t* in_;
+    std::uint32_t next_child_set_ = 1;
+};
+
+// Codes one block with a PhraseTree or a PhraseTrie.
+template <class Phrases>
+CodecStatus compress_block(Phrases phrases, const std::uint8_t* in, std::uint32_t in_size,
+                           std::uint8_t* out, CodecResult* result) {
+    using namespace vrax;
     write_block_header(out, BLOCK_CODED);
     std::uint8_t* op = out + BLOCK_HEADER_SIZE;
     std::uint32_t p = 0;
     if (in_size > vrax5::TAIL_LENGTH) {
         const std::uint32_t phrase_end = in_size - vrax5::TAIL_LENGTH;
         std::uint32_t number = vrax5::FIRST_PHRASE;
-        if (short_phrases.pairs != nullptr) {
-            std::memset(short_phrases.pairs, 0, vrax5::PAIR_COUNT * sizeof *short_phrases.pairs);
-            std::memset(short_phrases.triples, 0,
-                        vrax5::TRIPLE_COUNT * sizeof *short_phrases.triples);
-            std::memset(short_phrases.quads, 0, vrax5::QUAD_COUNT * sizeof *short_phrases.quads);
-        }
         do {
             // Coding stops paying once an item would start beyond n bytes of output.
             if (std::uint32_t(op - out) > in_size) {
                 result->length = store_block(in, in_size, out);
                 return CodecStatus::ok;
             }
-            const SearchEnd found = search(nodes, short_phrases, in, in + p);
-            op[0] = std::uint8_t(found.match >> 8);
-            op[1] = std::uint8_t(found.match);
+            const vrax5::Match match = phrases.code(p, number);
+            op[0] = std::uint8_t(match.phrase >> 8);
+            op[1] = std::uint8_t(match.phrase);
             op += vrax5::ITEM_SIZE;
-
-            // The new phrase is the match plus the byte after it. It joins the tree at the
-            // empty link where the search stopped, unless the search stopped at a 255-byte
-            // phrase: then it keeps its number but stays out of the tree.
-            PhraseNode<Head>& end = nodes[found.end];
-            if ((end.head & HEAD_LENGTH_MASK) == vrax5::MAX_PHRASE_LENGTH) {
-                nodes[number].head = 0;  // length 0: not in the tree
-            } else {
-                nodes[number] =
-                    PhraseNode<Head>{p, {0, 0}, string_head<Head>(in + p, found.length + 1)};
-                end.link[found.direction] = std::uint16_t(number);
-                if (short_phrases.pairs != nullptr) {
-                    if (found.length == 1) {
-                        short_phrases.pairs[pair_index(in + p)] = std::uint16_t(number);
-                    } else if (found.length == 2) {
-                        const TripleSlot triple = triple_slot(in + p);
-                        short_phrases.triples[triple.index] = triple.tag << 16 | number;
-                    } else if (found.length == 3) {
-                        short_phrases.quads[quad_index(in + p)] = quad_tag(in + p) << 16 | number;
-                    }
-                }
-            }
             if (++number == vrax5::PHRASE_COUNT) [[unlikely]] {
                 result->message = vrax5::MESSAGE_OUT_OF_NODES;
                 return CodecStatus::failed;
             }
-            p += found.length;
+            p += match.length;
         } while (p < phrase_end);
     }
 
@@ -404,16 +482,12 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
     if (out_cap < vrax5::compress_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
     if (in_size <= vrax5::SMALL_BLOCK_MAX) {
-        // The program's blocks: wider heads decide more nodes without reading the text.
         constexpr std::uintptr_t LINE = vrax5::SMALL_BLOCK_ALIGNMENT;
         const auto address = reinterpret_cast<std::uintptr_t>(work_memory);
         auto* const tables =
             reinterpret_cast<vrax5::SmallBlockTables*>((address + LINE - 1) & ~(LINE - 1));
-        const ShortPhrases short_phrases{tables->pairs, tables->triples, tables->quads};
-        return compress_block(tables->nodes, short_phrases, tables->root_text, in, in_size, out,
-                              result);
+        return compress_block(PhraseTrie(*tables, in), in, in_size, out, result);
     }
     auto* const tables = aligned_work_memory<vrax5::AnyBlockTables>(work_memory);
-    return compress_block(tables->nodes, ShortPhrases{nullptr, nullptr, nullptr},
-                          tables->root_text, in, in_size, out, result);
+    return compress_block(PhraseTree(*tables, in), in, in_size, out, result);
 }

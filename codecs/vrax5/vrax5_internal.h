@@ -29,6 +29,12 @@ inline constexpr const char* MESSAGE_ODD_ALIGNED = "vrax5_decompress: Input bloc
 inline constexpr const char* MESSAGE_NO_RUN = "unroll==0.";
 inline constexpr const char* MESSAGE_OUT_OF_NODES = "Ran out of nodes.";
 
+// An item: the phrase it names and that phrase's length.
+struct Match {
+    std::uint32_t phrase;
+    std::uint32_t length;
+};
+
 // Directions in the tree, also the index of the link that a search follows.
 inline constexpr std::uint32_t LESS = 0;
 inline constexpr std::uint32_t GREATER = 1;
@@ -61,28 +67,43 @@ struct AnyBlockTables {
 };
 
 // A block of at most 64 KiB writes at most (65536 - 4) / 2 + 1 items before the abandon test
-// stops it, so it numbers phrases below 33,023. Their 16-byte nodes, with 7 bytes in the head,
-// fit the working memory in place of the 12-byte ones, aligned to a cache line so that no node
-// straddles two lines.
+// stops it, so it numbers phrases below 33,023. Its tree is kept as a trie instead: the phrases
+// in the tree are closed under prefixes (a new phrase is a match plus one byte), so the search's
+// match is the longest phrase the input starts with, found one byte at a time, and where the new
+// phrase would join the tree matters only when that place is a 255-byte phrase (see the
+// compressor). Each phrase's node is found from its parent's and its last byte.
 inline constexpr std::uint32_t SMALL_BLOCK_MAX = 65536;
 inline constexpr std::uint32_t SMALL_BLOCK_NODES =
     FIRST_PHRASE + (SMALL_BLOCK_MAX - 4) / ITEM_SIZE + 1;
-// Beside them, the node of every 2-byte phrase, indexed by its bytes (see the compressor).
+// The node of every 2-byte phrase, indexed by its bytes.
 inline constexpr std::uint32_t PAIR_COUNT = 65536;
-// And a hash table of 3-byte phrases: each slot holds the node of one such phrase and enough of
-// its bytes to tell it from the others of the slot (see the compressor).
-inline constexpr std::uint32_t TRIPLE_SLOT_BITS = 14;
-inline constexpr std::uint32_t TRIPLE_COUNT = 1u << TRIPLE_SLOT_BITS;
-// And one of 4-byte phrases: each slot holds the node of one such phrase and its first byte; the
-// node's head holds the others.
-inline constexpr std::uint32_t QUAD_SLOT_BITS = 13;
-inline constexpr std::uint32_t QUAD_COUNT = 1u << QUAD_SLOT_BITS;
+// The nodes of longer phrases, in an open-addressed hash table of their (parent, last byte)
+// edges, at most half full.
+inline constexpr std::uint32_t EDGE_SLOT_BITS = 16;
+inline constexpr std::uint32_t EDGE_SLOTS = 1u << EDGE_SLOT_BITS;
+static_assert(2 * (SMALL_BLOCK_NODES - ROOT_COUNT) <= EDGE_SLOTS);
+// Nodes with a 255-byte phrase below them keep a bitmap of their children's last bytes. Each
+// such node of length d below a root was made by an item that matched d - 1 bytes, every node
+// of that set but the 255-byte ones has a child in it, and a block holds fewer than 65,536 bytes
+// to match: so no block has more than about 520 of them.
+inline constexpr std::uint32_t CHILD_SET_COUNT = 1024;
+
+// What the trie keeps per phrase number.
+struct TrieNode {
+    std::uint16_t last;           // the greatest phrase below this one (itself if it has no child)
+    std::uint16_t first_child;    // the newest child, 0 for none; older ones follow next_sibling
+    std::uint16_t next_sibling;
+    std::uint16_t child_set;      // index of the bitmap of its children's bytes, 0 for none
+    std::uint8_t length;          // 1 to 255
+    std::uint8_t greatest_child;  // last byte of its greatest child, when it has one
+};
+
 struct SmallBlockTables {
-    PhraseNode<std::uint64_t> nodes[SMALL_BLOCK_NODES];
     std::uint16_t pairs[PAIR_COUNT];
-    std::uint32_t triples[TRIPLE_COUNT];
-    std::uint32_t quads[QUAD_COUNT];
-    std::uint8_t root_text[ROOT_COUNT];  // byte k holds k
+    std::uint16_t edge_slots[EDGE_SLOTS];
+    std::uint32_t edges[SMALL_BLOCK_NODES];  // parent << 8 | last byte, for phrases of 2+ bytes
+    TrieNode nodes[SMALL_BLOCK_NODES];
+    std::uint64_t child_sets[CHILD_SET_COUNT][4];  // [0] is never given out
 };
 inline constexpr std::uint32_t SMALL_BLOCK_ALIGNMENT = 64;
 
@@ -96,8 +117,7 @@ struct DecompressorTables {
 };
 
 // 786,432 bytes of 12-byte nodes, 256 of root text, and 3 for the alignment of the working
-// memory; the program's blocks use less (16-byte nodes for half the phrase numbers, the tables of
-// 2- and 3-byte phrases, and up to 63 bytes of alignment).
+// memory; the program's blocks use less (the trie's tables and up to 63 bytes of alignment).
 inline constexpr std::uint32_t WORK_SIZE = 786752;
 static_assert(sizeof(AnyBlockTables) + 3 <= WORK_SIZE);
 static_assert(sizeof(SmallBlockTables) + SMALL_BLOCK_ALIGNMENT - 1 <= WORK_SIZE);
