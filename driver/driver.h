@@ -56,7 +56,4 @@ struct StaticBlocks {
     alignas(64) static inline std::uint8_t output_block[SIZE];
 };
 
-// The direct-call variant (VRAX1) has no working memory and 256 bytes of slack.
-inline constexpr std::uint32_t DIRECT_CALL_SLACK = 256;
-
 }  // namespace vrax

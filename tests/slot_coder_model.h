@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec.h"
+#include "fill_string.h"
 #include "test_util.h"
 
 namespace vrax::test {

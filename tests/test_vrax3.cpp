@@ -3,6 +3,7 @@
 // each other's files.
 #include <gtest/gtest.h>
 
+#include "fill_string.h"
 #include "program_runner.h"
 #include "test_util.h"
 #include "vrax3.h"

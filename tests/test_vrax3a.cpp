@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "fill_string.h"
 #include "program_runner.h"
 #include "test_util.h"
 #include "vrax3a.h"

@@ -31,11 +31,6 @@ inline std::uint64_t load64(const std::uint8_t* p) {
 
 inline void store16(std::uint8_t* p, std::uint16_t v) { std::memcpy(p, &v, sizeof v); }
 
-// The three bytes at p as the low 24 bits of a word. Reads p[0..2] only.
-inline std::uint32_t load24(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-}
-
 // Number of leading bytes on which a and b agree, at most 18. Reads a[0..17] and b[0..17] and
 // nothing beyond, so both strings must have 18 readable bytes.
 inline std::uint32_t match_length_18(const std::uint8_t* a, const std::uint8_t* b) {

@@ -1,5 +1,5 @@
-// What every codec's entry point does the same way: the action switch, the destination check of a
-// compressor and the working memory's alignment.
+// What every codec's entry point does the same way: the identity texts, the action switch and the
+// destination check of a compressor.
 #pragma once
 
 #include <cstdint>
@@ -37,15 +37,6 @@ inline CodecStatus dispatch_action(const AlgorithmIdentity& identity, CodecRouti
 inline CodecStatus destination_too_small(CodecResult* result) {
     result->message = "internal error: compress destination smaller than the codec's bound";
     return CodecStatus::failed;
-}
-
-// The working memory as the codec uses it: from its first address that is a multiple of 4 (the
-// declared sizes include the up to 3 bytes skipped).
-template <class T>
-T* aligned_work_memory(void* work_memory) {
-    static_assert(alignof(T) <= 4);
-    auto address = reinterpret_cast<std::uintptr_t>(work_memory);
-    return reinterpret_cast<T*>((address + 3) & ~std::uintptr_t(3));
 }
 
 }  // namespace vrax

@@ -1,37 +1,45 @@
-// Table entries that may name FILL_STRING (VRAX2, VRAX3, VRAX3-A): 32-bit byte positions in the
-// current block, with one reserved value for the fill string, so a 4096-entry table fits in
-// 16 KiB on any machine.
+// The fill string of VRAX2, VRAX3 and VRAX3-A, and their table entries that may name it: 32-bit
+// byte positions in the current block, with one reserved value for the fill string, so a
+// 4096-entry table fits in 16 KiB on any machine.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "codec.h"
 #include "copy.h"
 
 namespace vrax {
+
+// The text that VRAX2, VRAX3 and VRAX3-A put in every table entry before coding a block. A copy
+// item may take up to 18 bytes from it, so its content is part of those codecs' format.
+inline constexpr char FILL_STRING[] = "123456789012345678";
+inline constexpr std::size_t FILL_STRING_LENGTH = sizeof FILL_STRING - 1;
+static_assert(FILL_STRING_LENGTH == MAX_ITEM_COPY, "a copy from the fill string stays inside it");
 
 // The entry that names FILL_STRING. No block position can take it: blocks are shorter than 4 GiB.
 inline constexpr std::uint32_t FILL_POSITION = 0xFFFFFFFFu;
 
 // FILL_STRING with zero padding behind it, so that word-wide comparisons (18 bytes) and wide
 // copies (WIDE_COPY_MAX bytes) read inside the array. Only its first 18 bytes ever match input.
-alignas(64) inline constexpr std::uint8_t FILL_STRING_PADDED[64] = {
-    '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5', '6', '7', '8'};
-static_assert(FILL_STRING_LENGTH == 18 && WIDE_COPY_MAX <= sizeof FILL_STRING_PADDED);
-
-// The bytes an entry names: FILL_STRING, or the block position `position` of `base`.
-inline const std::uint8_t* entry_bytes(const std::uint8_t* base, std::uint32_t position) {
-    return position == FILL_POSITION ? FILL_STRING_PADDED : base + position;
-}
+inline constexpr std::size_t FILL_STRING_PADDED_SIZE = 64;
+static_assert(WIDE_COPY_MAX <= FILL_STRING_PADDED_SIZE);
+alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> FILL_STRING_PADDED =
+    [] {
+        std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> padded{};
+        for (std::size_t k = 0; k < FILL_STRING_LENGTH; ++k)
+            padded[k] = std::uint8_t(FILL_STRING[k]);
+        return padded;
+    }();
 
 // A copy of len ≤ 18 bytes out of FILL_STRING. WIDE: may write WIDE_COPY_MAX bytes from dst.
 template <bool WIDE>
 inline void copy_from_fill(std::uint8_t* dst, std::uint32_t len) {
     if constexpr (WIDE)
-        std::memcpy(dst, FILL_STRING_PADDED, WIDE_COPY_MAX);
+        std::memcpy(dst, FILL_STRING_PADDED.data(), WIDE_COPY_MAX);
     else
-        std::memcpy(dst, FILL_STRING_PADDED, len);
+        std::memcpy(dst, FILL_STRING_PADDED.data(), len);
 }
 
 }  // namespace vrax

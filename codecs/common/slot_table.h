@@ -17,11 +17,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "block.h"
 #include "codec.h"
 #include "copy.h"
-#include "entry.h"
 #include "fill_string.h"
 #include "item_stream.h"
+#include "work_memory.h"
 
 namespace vrax {
 

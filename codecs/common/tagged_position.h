@@ -3,8 +3,8 @@
 // differs from the tag of the current three bytes names no candidate: the compressor codes a
 // literal without loading the candidate, and that load leaves the chain from one item to the next.
 //
-// An entry is tag | position, or FILL_POSITION. The tag of "123", the fill string's first three
-// bytes, is all ones, so FILL_POSITION reads as an entry with that tag. The position takes as many
+// An entry is tag | position, or FILL_POSITION. The tag of the fill string's first three bytes
+// is all ones, so FILL_POSITION reads as an entry with that tag. The position takes as many
 // low bits as the block needs, at least 12, so that a slot number (12 bits) fits beneath the tag.
 // A block longer than 2^31 bytes leaves no bits for tags: then every tag is 0 and every entry
 // passes.
@@ -22,8 +22,10 @@ namespace vrax {
 namespace tagged_position_detail {
 // Three bytes as a little-endian number, times an odd constant; the high bits depend on all three.
 constexpr std::uint32_t hash(std::uint32_t three_bytes) { return three_bytes * 0x9E3779B1u; }
-// Turns the hash of "123" into all ones.
-inline constexpr std::uint32_t FILL_FLIP = ~hash('1' | '2' << 8 | '3' << 16);
+// Turns the hash of the fill string's first three bytes into all ones.
+inline constexpr std::uint32_t FILL_FLIP =
+    ~hash(std::uint32_t(FILL_STRING[0]) | std::uint32_t(FILL_STRING[1]) << 8 |
+          std::uint32_t(FILL_STRING[2]) << 16);
 }  // namespace tagged_position_detail
 
 class TaggedPositions {
@@ -56,7 +58,7 @@ public:
 
     // The candidate bytes of an entry: a block position or the padded fill string.
     const std::uint8_t* bytes(const std::uint8_t* in, std::uint32_t entry) const {
-        return entry == FILL_POSITION ? FILL_STRING_PADDED : in + (entry & position_mask_);
+        return entry == FILL_POSITION ? FILL_STRING_PADDED.data() : in + (entry & position_mask_);
     }
 
 private:

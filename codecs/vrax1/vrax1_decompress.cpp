@@ -1,7 +1,7 @@
 // VRAX1 decompressor: the shared item loop with offset copies of length code + 1 bytes; no table.
 #include <cstdint>
 
-#include "entry.h"
+#include "block.h"
 #include "item_stream.h"
 #include "offset_items.h"
 #include "vrax1.h"

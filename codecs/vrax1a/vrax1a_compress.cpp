@@ -8,6 +8,7 @@
 #include "offset_items.h"
 #include "vrax1a.h"
 #include "vrax1a_internal.h"
+#include "work_memory.h"
 
 CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
                             std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {

@@ -11,6 +11,7 @@
 #include "tagged_position.h"
 #include "vrax2.h"
 #include "vrax2_internal.h"
+#include "work_memory.h"
 
 CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint32_t in_size,
                            std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {

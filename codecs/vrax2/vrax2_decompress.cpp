@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "block.h"
 #include "copy.h"
-#include "entry.h"
 #include "fill_string.h"
 #include "item_stream.h"
 #include "vrax2.h"
 #include "vrax2_internal.h"
+#include "work_memory.h"
 
 namespace {
 

@@ -5,11 +5,13 @@
 #include "compiler.h"
 #include "entry.h"
 #include "fill_string.h"
+#include "hash3.h"
 #include "item_stream.h"
 #include "slot_table.h"
 #include "tagged_position.h"
 #include "vrax3.h"
 #include "vrax3_internal.h"
+#include "work_memory.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "tagged_position.h"
 #include "vrax3a.h"
 #include "vrax3a_internal.h"
+#include "work_memory.h"
 
 #if VRAX_USE_SSE2
 #include <emmintrin.h>

@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "block.h"
 #include "bytes.h"
 #include "compiler.h"
 #include "entry.h"
-#include "item_stream.h"
 #include "vrax5.h"
 #include "vrax5_internal.h"
+#include "work_memory.h"
 
 namespace {
 

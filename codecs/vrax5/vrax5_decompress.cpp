@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "block.h"
 #include "copy.h"
-#include "entry.h"
-#include "item_stream.h"
 #include "vrax5.h"
 #include "vrax5_internal.h"
+#include "work_memory.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The contract between the driver and every codec: entry point, identity record, action codes,
-// block header constants and the fill string. Codecs and the driver include this and nothing
-// of each other.
+// block header constants and the slack of the block buffers. Codecs and the driver include this
+// and nothing of each other.
 #pragma once
 
 #include <cstddef>
@@ -20,11 +20,9 @@ inline constexpr std::size_t BLOCK_HEADER_SIZE = 4;
 // Spare bytes behind each of the driver's block buffers: room for the items a compressor writes
 // before it notices that coding does not pay, and for a stored block of BLOCK_SIZE + 4 bytes.
 inline constexpr std::uint32_t BLOCK_SLACK = 1024;
-
-// The text that VRAX2, VRAX3 and VRAX3-A put in every table entry before coding a block. A copy
-// item may take up to 18 bytes from it, so its content is part of those codecs' format.
-inline constexpr char FILL_STRING[] = "123456789012345678";
-inline constexpr std::size_t FILL_STRING_LENGTH = sizeof FILL_STRING - 1;
+// VRAX1's program, which calls its routines directly (no entry point, no working memory), keeps
+// 256 bytes: VRAX1 needs only n + 32.
+inline constexpr std::uint32_t DIRECT_CALL_SLACK = 256;
 
 // How a codec names itself and how much working memory it needs. One static record per codec;
 // the driver reads only `memory`.
