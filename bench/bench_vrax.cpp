@@ -15,7 +15,7 @@ class VraxCoder final : public BlockCoder {
 public:
     explicit VraxCoder(const ProgramDefinition& c)
         : name_(c.name), codec_(c.codec), block_size_(c.block_size), slack_(c.slack) {
-        work_memory_.resize(working_memory_size(codec_));
+        work_memory_.resize(codec_.work_memory_size());
     }
 
     const std::string& name() const override { return name_; }
@@ -46,7 +46,7 @@ private:
         const auto n = std::uint32_t(in_size);
         const auto cap = std::uint32_t(out_cap);
         const CodecStatus status =
-            call_codec_routine(codec_, action, work_memory_.data(), in, n, out, cap, &result);
+            codec_.call(action, work_memory_.data(), in, n, out, cap, &result);
         if (status == CodecStatus::failed) {
             message = result.message != nullptr ? result.message : "codec failed";
             return false;
@@ -64,7 +64,7 @@ private:
     }
 
     std::string name_;
-    CodecBinding codec_;
+    CodecHandle codec_;
     std::uint32_t block_size_;
     std::uint32_t slack_;
     std::vector<std::uint8_t> work_memory_;

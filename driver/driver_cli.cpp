@@ -23,77 +23,27 @@ int usage(const char* program) {
     return EXIT_FAIL;
 }
 
-// Words a loop's failure as "program: file: what happened".
+// Words a loop's failure as "program: file: what happened". The codec's own message stands
+// alone, as the codec words it: a compressor's on standard output, a decompressor's on standard
+// error.
 void report(const char* program, const char* in_path, const char* out_path, bool compressing,
             const StreamOutcome& o) {
-    const auto block = static_cast<unsigned long long>(o.block);
-    switch (o.error) {
-        case StreamError::none:
-            break;
-        case StreamError::read_failed:
-            std::fprintf(stderr, "%s: %s: read error: %s\n", program, in_path,
-                         std::strerror(o.saved_errno));
-            break;
-        case StreamError::write_failed:
-            std::fprintf(stderr, "%s: %s: write error: %s\n", program, out_path,
-                         std::strerror(o.saved_errno));
-            break;
-        case StreamError::truncated_length:
-            std::fprintf(stderr,
-                         "%s: %s: truncated stream: the file ends inside the length of block %llu\n",
-                         program, in_path, block);
-            break;
-        case StreamError::truncated_block:
-            std::fprintf(stderr,
-                         "%s: %s: truncated stream: block %llu should have %u bytes, the file "
-                         "ends after %u\n",
-                         program, in_path, block, o.length, o.available);
-            break;
-        case StreamError::block_too_short:
-            std::fprintf(stderr,
-                         "%s: %s: corrupt stream: block %llu has a length of %u byte%s, less "
-                         "than its 4-byte header\n",
-                         program, in_path, block, o.length, o.length == 1 ? "" : "s");
-            break;
-        case StreamError::block_too_long:
-            std::fprintf(stderr,
-                         "%s: %s: block %llu has %u bytes, more than this program's blocks can "
-                         "hold; the file may come from a program with a larger block size, or "
-                         "be corrupt\n",
-                         program, in_path, block, o.length);
-            break;
-        case StreamError::decoded_too_long:
-            std::fprintf(stderr,
-                         "%s: %s: block %llu decodes to more bytes than this program's blocks can "
-                         "hold; the file may come from a program with a larger block size, or be "
-                         "corrupt\n",
-                         program, in_path, block);
-            break;
-        case StreamError::malformed_block:
-            if (compressing)
-                std::fprintf(stderr, "%s: %s: internal error: the codec failed on block %llu\n",
-                             program, in_path, block);
-            else
-                std::fprintf(stderr,
-                             "%s: %s: corrupt stream: block %llu does not decode (a copy from "
-                             "outside the output, or items past the end of the block or of the "
-                             "output buffer)\n",
-                             program, in_path, block);
-            break;
-        case StreamError::codec_failed:
-            // The codec's own message, as it words it: a compressor's on standard output, a
-            // decompressor's on standard error.
-            if (compressing)
-                std::puts(o.codec_message);
-            else
-                std::fprintf(stderr, "%s\n", o.codec_message);
-            break;
+    char text[512];
+    describe_outcome(o, compressing, text, sizeof text);
+    if (o.error == StreamError::codec_failed) {
+        if (compressing)
+            std::puts(text);
+        else
+            std::fprintf(stderr, "%s\n", text);
+        return;
     }
+    const char* path = o.error == StreamError::write_failed ? out_path : in_path;
+    std::fprintf(stderr, "%s: %s: %s\n", program, path, text);
 }
 
 }  // namespace
 
-int driver_main(int argc, char** argv, const CodecBinding& codec, const BlockBuffers& buffers) {
+int driver_main(int argc, char** argv, const CodecHandle& codec, const BlockBuffers& buffers) {
     const char* program = argc > 0 ? argv[0] : "vrax";
     if (argc < 4 || (argv[1][0] != 'c' && argv[1][0] != 'd')) return usage(program);
     const bool compressing = argv[1][0] == 'c';
@@ -102,8 +52,8 @@ int driver_main(int argc, char** argv, const CodecBinding& codec, const BlockBuf
 
     // The working memory lives for the whole run: it is released only as the program ends.
     std::unique_ptr<void, decltype(&std::free)> work_memory(nullptr, &std::free);
-    if (codec.codec_call != nullptr) {
-        work_memory.reset(std::calloc(working_memory_size(codec), 1));
+    if (codec.has_entry_point()) {
+        work_memory.reset(std::calloc(codec.work_memory_size(), 1));
         if (work_memory == nullptr) {
             std::puts("Out of memory");
             return EXIT_FAIL;

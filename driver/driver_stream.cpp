@@ -1,15 +1,76 @@
-// The compress and decompress loops over stdio streams.
+// Records in and out, the messages for what can go wrong with them, and the programs' two loops.
 #include "driver_stream.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace vrax {
 
-CodecStatus call_codec(const StreamSetup& setup, std::uint16_t action, std::uint32_t source_length,
-                       CodecResult* result) {
-    const BlockBuffers& b = setup.buffers;
-    return call_codec_routine(setup.codec, action, setup.work_memory, b.input_block, source_length,
-                              b.output_block, b.capacity, result);
+void describe_outcome(const StreamOutcome& o, bool compressing, char* text, std::size_t size) {
+    const auto block = static_cast<unsigned long long>(o.block);
+    if (size != 0) text[0] = '\0';
+    switch (o.error) {
+        case StreamError::none:
+            break;
+        case StreamError::read_failed:
+            std::snprintf(text, size, "read error: %s", std::strerror(o.saved_errno));
+            break;
+        case StreamError::write_failed:
+            std::snprintf(text, size, "write error: %s", std::strerror(o.saved_errno));
+            break;
+        case StreamError::truncated_length:
+            std::snprintf(text, size,
+                          "truncated stream: the file ends inside the length of block %llu", block);
+            break;
+        case StreamError::truncated_block:
+            std::snprintf(text, size,
+                          "truncated stream: block %llu should have %u bytes, the file ends after "
+                          "%u",
+                          block, o.length, o.available);
+            break;
+        case StreamError::block_too_short:
+            std::snprintf(text, size,
+                          "corrupt stream: block %llu has a length of %u byte%s, less than its "
+                          "4-byte header",
+                          block, o.length, o.length == 1 ? "" : "s");
+            break;
+        case StreamError::block_too_long:
+            std::snprintf(text, size,
+                          "block %llu has %u bytes, more than this program's blocks can hold; the "
+                          "file may come from a program with a larger block size, or be corrupt",
+                          block, o.length);
+            break;
+        case StreamError::decoded_too_long:
+            std::snprintf(text, size,
+                          "block %llu decodes to more bytes than this program's blocks can hold; "
+                          "the file may come from a program with a larger block size, or be "
+                          "corrupt",
+                          block);
+            break;
+        case StreamError::malformed_block:
+            if (compressing)
+                std::snprintf(text, size, "internal error: the codec failed on block %llu", block);
+            else
+                std::snprintf(text, size,
+                              "corrupt stream: block %llu does not decode (a copy from outside "
+                              "the output, or items past the end of the block or of the output "
+                              "buffer)",
+                              block);
+            break;
+        case StreamError::codec_failed:
+            std::snprintf(text, size, "%s", o.codec_message);
+            break;
+    }
+}
+
+ByteInput::Taken FileInput::take(std::uint8_t* buffer, std::size_t n) {
+    const std::size_t got = n == 0 ? 0 : std::fread(buffer, 1, n, file_);
+    const bool failed = std::ferror(file_) != 0;
+    return Taken{buffer, got, failed, failed ? errno : 0};
+}
+
+bool FileOutput::put(const std::uint8_t* data, std::size_t n) {
+    return n == 0 || std::fwrite(data, 1, n, file_) == n;
 }
 
 namespace {
@@ -22,17 +83,74 @@ StreamOutcome failure(StreamError error, std::uint64_t block, int saved_errno = 
     return outcome;
 }
 
-// Writes n bytes; false (errno kept) when the stream takes fewer.
-bool write_all(std::FILE* out, const std::uint8_t* data, std::size_t n) {
-    return n == 0 || std::fwrite(data, 1, n, out) == n;
+BlockRead failed_read(StreamError error, std::uint64_t block, int saved_errno = 0) {
+    BlockRead read;
+    read.outcome = failure(error, block, saved_errno);
+    return read;
 }
 
-// A codec that claims more output than its destination holds has broken its contract; treat the
-// block as unusable rather than write memory that the codec did not fill.
-StreamOutcome codec_outcome(CodecStatus status, const CodecResult& result, std::uint64_t block,
-                            std::uint32_t capacity) {
+}  // namespace
+
+BlockRead read_plain_block(ByteInput& in, std::uint8_t* buffer, std::uint32_t block_size,
+                           std::uint64_t block_number) {
+    const ByteInput::Taken taken = in.take(buffer, block_size);
+    if (taken.failed) return failed_read(StreamError::read_failed, block_number, taken.saved_errno);
+    BlockRead read;
+    read.data = taken.data;
+    read.size = std::uint32_t(taken.size);
+    read.end = taken.size == 0;
+    return read;
+}
+
+BlockRead read_record(ByteInput& in, std::uint8_t* buffer, std::uint32_t capacity,
+                      std::uint64_t block_number) {
+    std::uint8_t field[4];
+    const ByteInput::Taken head = in.take(field, 4);
+    if (head.failed) return failed_read(StreamError::read_failed, block_number, head.saved_errno);
+    if (head.size == 0) {
+        BlockRead end;  // the normal end: no byte of a further record
+        end.end = true;
+        return end;
+    }
+    if (head.size < 4) return failed_read(StreamError::truncated_length, block_number);
+    const std::uint8_t* f = head.data;
+    const std::uint32_t L = std::uint32_t(f[0]) << 24 | std::uint32_t(f[1]) << 16 |
+                            std::uint32_t(f[2]) << 8 | f[3];
+    if (L < BLOCK_HEADER_SIZE || L > capacity) {
+        BlockRead refused = failed_read(
+            L < BLOCK_HEADER_SIZE ? StreamError::block_too_short : StreamError::block_too_long,
+            block_number);
+        refused.outcome.length = L;
+        return refused;
+    }
+    const ByteInput::Taken body = in.take(buffer, L);
+    if (body.failed) return failed_read(StreamError::read_failed, block_number, body.saved_errno);
+    if (body.size != L) {
+        BlockRead cut = failed_read(StreamError::truncated_block, block_number);
+        cut.outcome.length = L;
+        cut.outcome.available = std::uint32_t(body.size);
+        return cut;
+    }
+    BlockRead read;
+    read.data = body.data;
+    read.size = L;
+    return read;
+}
+
+bool write_record(ByteOutput& out, const std::uint8_t* block, std::uint32_t L) {
+    const std::uint8_t field[4] = {std::uint8_t(L >> 24), std::uint8_t(L >> 16),
+                                   std::uint8_t(L >> 8), std::uint8_t(L)};
+    return out.put(field, 4) && out.put(block, L);
+}
+
+StreamOutcome code_block(const CodecHandle& codec, std::uint16_t action, void* work,
+                         const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
+                         std::uint32_t capacity, std::uint64_t block_number,
+                         std::uint32_t* out_size) {
+    CodecResult result{};
+    const CodecStatus status = codec.call(action, work, in, in_size, out, capacity, &result);
     StreamOutcome outcome;
-    outcome.block = block;
+    outcome.block = block_number;
     if (status == CodecStatus::failed) {
         outcome.error = StreamError::codec_failed;
         outcome.codec_message = result.message;
@@ -41,72 +159,51 @@ StreamOutcome codec_outcome(CodecStatus status, const CodecResult& result, std::
     } else if (status != CodecStatus::ok || result.length > capacity) {
         outcome.error = StreamError::malformed_block;
     }
+    if (action == ACTION_DECOMPRESS && outcome.error != StreamError::none) outcome.length = in_size;
+    *out_size = result.length;
     return outcome;
 }
 
-}  // namespace
-
-StreamOutcome compress_stream(std::FILE* in, std::FILE* out, const StreamSetup& setup) {
+StreamOutcome compress_loop(ByteInput& in, ByteOutput& out, const StreamSetup& setup) {
     const BlockBuffers& b = setup.buffers;
     for (std::uint64_t block = 1;; ++block) {
-        std::size_t n = std::fread(b.input_block, 1, b.block_size, in);
-        if (std::ferror(in)) return failure(StreamError::read_failed, block, errno);
-        if (n == 0) return {};
-
-        CodecResult result{};
-        CodecStatus status = call_codec(setup, ACTION_COMPRESS, std::uint32_t(n), &result);
-        StreamOutcome outcome = codec_outcome(status, result, block, b.capacity);
-        if (outcome.error != StreamError::none) return outcome;
-
-        const std::uint32_t L = result.length;
-        const std::uint8_t header[4] = {std::uint8_t(L >> 24), std::uint8_t(L >> 16),
-                                        std::uint8_t(L >> 8), std::uint8_t(L)};
-        if (!write_all(out, header, 4) || !write_all(out, b.output_block, L))
+        const BlockRead read = read_plain_block(in, b.input_block, b.block_size, block);
+        if (read.outcome.error != StreamError::none || read.end) return read.outcome;
+        std::uint32_t length = 0;
+        const StreamOutcome coded = code_block(setup.codec, ACTION_COMPRESS, setup.work_memory,
+                                               read.data, read.size, b.output_block, b.capacity,
+                                               block, &length);
+        if (coded.error != StreamError::none) return coded;
+        if (!write_record(out, b.output_block, length))
             return failure(StreamError::write_failed, block, errno);
     }
 }
 
-StreamOutcome decompress_stream(std::FILE* in, std::FILE* out, const StreamSetup& setup) {
+StreamOutcome decompress_loop(ByteInput& in, ByteOutput& out, const StreamSetup& setup) {
     const BlockBuffers& b = setup.buffers;
     for (std::uint64_t block = 1;; ++block) {
-        int first = std::getc(in);
-        if (first == EOF) {
-            if (std::ferror(in)) return failure(StreamError::read_failed, block, errno);
-            return {};  // the normal end: no byte of a further record
-        }
-        std::uint8_t rest[3];
-        if (std::fread(rest, 1, 3, in) != 3) {
-            if (std::ferror(in)) return failure(StreamError::read_failed, block, errno);
-            return failure(StreamError::truncated_length, block);
-        }
-        const std::uint32_t L = std::uint32_t(first) << 24 | std::uint32_t(rest[0]) << 16 |
-                                std::uint32_t(rest[1]) << 8 | rest[2];
-        if (L < BLOCK_HEADER_SIZE || L > b.capacity) {
-            StreamOutcome outcome = failure(
-                L < BLOCK_HEADER_SIZE ? StreamError::block_too_short : StreamError::block_too_long,
-                block);
-            outcome.length = L;
-            return outcome;
-        }
-        std::size_t got = std::fread(b.input_block, 1, L, in);
-        if (got != L) {
-            if (std::ferror(in)) return failure(StreamError::read_failed, block, errno);
-            StreamOutcome outcome = failure(StreamError::truncated_block, block);
-            outcome.length = L;
-            outcome.available = std::uint32_t(got);
-            return outcome;
-        }
-
-        CodecResult result{};
-        CodecStatus status = call_codec(setup, ACTION_DECOMPRESS, L, &result);
-        StreamOutcome outcome = codec_outcome(status, result, block, b.capacity);
-        if (outcome.error != StreamError::none) {
-            outcome.length = L;
-            return outcome;
-        }
-        if (!write_all(out, b.output_block, result.length))
+        const BlockRead read = read_record(in, b.input_block, b.capacity, block);
+        if (read.outcome.error != StreamError::none || read.end) return read.outcome;
+        std::uint32_t length = 0;
+        const StreamOutcome decoded = code_block(setup.codec, ACTION_DECOMPRESS,
+                                                 setup.work_memory, read.data, read.size,
+                                                 b.output_block, b.capacity, block, &length);
+        if (decoded.error != StreamError::none) return decoded;
+        if (!out.put(b.output_block, length))
             return failure(StreamError::write_failed, block, errno);
     }
+}
+
+StreamOutcome compress_stream(std::FILE* in, std::FILE* out, const StreamSetup& setup) {
+    FileInput input(in);
+    FileOutput output(out);
+    return compress_loop(input, output, setup);
+}
+
+StreamOutcome decompress_stream(std::FILE* in, std::FILE* out, const StreamSetup& setup) {
+    FileInput input(in);
+    FileOutput output(out);
+    return decompress_loop(input, output, setup);
 }
 
 }  // namespace vrax

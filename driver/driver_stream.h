@@ -1,11 +1,14 @@
-// The stream file loops: plain file to records and records back to the plain file. Each record is
-// a 4-byte big-endian length L followed by one compressed block of L bytes; nothing else is in
-// the file. The loops report what went wrong; the caller words the message.
+// The stream file's records and the loops over them: plain bytes to records and records back to
+// plain bytes. Each record is a 4-byte big-endian length L followed by one compressed block of L
+// bytes; nothing else is in the file. The programs and the library read and write records through
+// the same functions; they report what went wrong, and the caller words the message.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "codec_handle.h"
 #include "driver.h"
 
 namespace vrax {
@@ -33,23 +36,105 @@ struct StreamOutcome {
     const char* codec_message = nullptr;
 };
 
+// The one-line description of a failure, without the program and file names: what the programs
+// print after "program: file: " and what the library returns as its error text. Nothing for
+// StreamError::none.
+void describe_outcome(const StreamOutcome& outcome, bool compressing, char* text,
+                      std::size_t size);
+
+// --- Bytes in and out ---
+
+// Where plain bytes and records come from.
+class ByteInput {
+public:
+    struct Taken {
+        const std::uint8_t* data;  // at the buffer given, or in place for an input in memory
+        std::size_t size;          // the bytes asked for, fewer only at the end or on a failure
+        bool failed;               // a read error; saved_errno says which
+        int saved_errno;
+    };
+    // Up to `n` bytes, copied to `buffer` (which holds n bytes) or left where they are.
+    virtual Taken take(std::uint8_t* buffer, std::size_t n) = 0;
+
+protected:
+    ~ByteInput() = default;
+};
+
+// Where plain bytes and records go.
+class ByteOutput {
+public:
+    // Writes all `n` bytes; false (errno set) when they cannot be written.
+    virtual bool put(const std::uint8_t* data, std::size_t n) = 0;
+
+protected:
+    ~ByteOutput() = default;
+};
+
+// A stdio stream as input or output.
+class FileInput final : public ByteInput {
+public:
+    explicit FileInput(std::FILE* file) : file_(file) {}
+    Taken take(std::uint8_t* buffer, std::size_t n) override;
+
+private:
+    std::FILE* file_;
+};
+
+class FileOutput final : public ByteOutput {
+public:
+    explicit FileOutput(std::FILE* file) : file_(file) {}
+    bool put(const std::uint8_t* data, std::size_t n) override;
+
+private:
+    std::FILE* file_;
+};
+
+// --- Records ---
+
+// A block of input or one record's block, as read; `end` when the input has no more.
+struct BlockRead {
+    const std::uint8_t* data = nullptr;
+    std::uint32_t size = 0;
+    bool end = false;
+    StreamOutcome outcome;  // a failure of block `block_number`
+};
+
+// The next block of plain input: up to `block_size` bytes (`buffer` holds that many).
+BlockRead read_plain_block(ByteInput& in, std::uint8_t* buffer, std::uint32_t block_size,
+                           std::uint64_t block_number);
+
+// The next record: its length checked against `capacity` (which `buffer` holds) before its block
+// is read. Refuses a cut or impossible record without reading or writing outside the buffer.
+BlockRead read_record(ByteInput& in, std::uint8_t* buffer, std::uint32_t capacity,
+                      std::uint64_t block_number);
+
+// Writes one record: the length field, then the block.
+bool write_record(ByteOutput& out, const std::uint8_t* block, std::uint32_t length);
+
+// Codes one block with ACTION_COMPRESS or ACTION_DECOMPRESS into `out` (`capacity` bytes) and
+// reports the codec's refusal or failure as the stream's. A codec that claims more output than
+// its destination holds has broken its contract: the block counts as malformed.
+StreamOutcome code_block(const CodecHandle& codec, std::uint16_t action, void* work,
+                         const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
+                         std::uint32_t capacity, std::uint64_t block_number,
+                         std::uint32_t* out_size);
+
+// --- The single-threaded loops of the programs ---
+
 // Everything a loop works with; the codec's working memory is null for a direct-call program.
 struct StreamSetup {
-    CodecBinding codec;
+    CodecHandle codec;
     void* work_memory;
     BlockBuffers buffers;
 };
 
-// Calls the codec on one block from input_block into output_block: through the entry point, or
-// directly for a direct-call program.
-CodecStatus call_codec(const StreamSetup& setup, std::uint16_t action, std::uint32_t source_length,
-                       CodecResult* result);
-
 // Reads `in` in blocks of up to BLOCK_SIZE bytes and writes one record per block to `out`.
+StreamOutcome compress_loop(ByteInput& in, ByteOutput& out, const StreamSetup& setup);
 StreamOutcome compress_stream(std::FILE* in, std::FILE* out, const StreamSetup& setup);
 
 // Reads records from `in` and writes the decoded bytes to `out`. Refuses truncated and malformed
 // streams without reading or writing outside the buffers.
+StreamOutcome decompress_loop(ByteInput& in, ByteOutput& out, const StreamSetup& setup);
 StreamOutcome decompress_stream(std::FILE* in, std::FILE* out, const StreamSetup& setup);
 
 }  // namespace vrax

@@ -26,7 +26,7 @@ Decoded decode(const FuzzCodec& codec, const HeapBytes& block, std::uint32_t cap
     WorkMemory work(codec, misalign, fill);
     Decoded d{CodecStatus::ok, 0, HeapBytes(capacity)};
     CodecResult result{};
-    d.status = codec_decompress(codec, work.get(), block.data(), std::uint32_t(block.size()),
+    d.status = codec.handle.decompress(work.get(), block.data(), std::uint32_t(block.size()),
                                 d.out.data(), capacity, &result);
     FUZZ_CHECK(d.status == CodecStatus::ok || d.status == CodecStatus::malformed ||
                d.status == CodecStatus::too_long || d.status == CodecStatus::failed);

@@ -1,6 +1,6 @@
 // What the fuzz targets and the seed maker share: exact-size heap buffers (so that AddressSanitizer
 // faults on the first byte past any of them), calls into a codec of the table whether it has an
-// entry point or not, and how a target reads its leading selector bytes.
+// entry point or not (through its handle), and how a target reads its leading selector bytes.
 #pragma once
 
 #include <cstdint>
@@ -72,20 +72,12 @@ inline const FuzzCodec& pick_codec(std::uint8_t selector) {
     return FUZZ_CODECS[(selector & 0x0F) % FUZZ_CODEC_COUNT];
 }
 
-// Bytes of working memory that a codec's identity asks for; 0 for a direct-call codec.
-inline std::uint32_t work_size(const FuzzCodec& codec) {
-    if (codec.call == nullptr) return 0;
-    CodecResult r{};
-    codec.call(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &r);
-    return r.identity->memory;
-}
-
 // A codec's working memory, starting `misalign` (0 to 3) bytes into its allocation and ending
 // where the allocation ends, filled with `fill`. The driver's is zero; a decoder must not care.
 class WorkMemory {
 public:
     WorkMemory(const FuzzCodec& codec, unsigned misalign, std::uint8_t fill = 0)
-        : size_(work_size(codec)), bytes_(size_ + misalign), misalign_(misalign) {
+        : size_(codec.handle.work_memory_size()), bytes_(size_ + misalign), misalign_(misalign) {
         if (bytes_.size() != 0) std::memset(bytes_.data(), fill, bytes_.size());
     }
     void* get() { return size_ == 0 ? nullptr : bytes_.data() + misalign_; }
@@ -95,24 +87,6 @@ private:
     HeapBytes bytes_;
     unsigned misalign_;
 };
-
-inline CodecBinding binding(const FuzzCodec& codec) {
-    return CodecBinding{codec.call, codec.compress, codec.decompress};
-}
-
-inline CodecStatus codec_compress(const FuzzCodec& codec, void* work, const std::uint8_t* in,
-                                  std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,
-                                  CodecResult* result) {
-    return call_codec_routine(binding(codec), ACTION_COMPRESS, work, in, in_size, out, out_cap,
-                              result);
-}
-
-inline CodecStatus codec_decompress(const FuzzCodec& codec, void* work, const std::uint8_t* in,
-                                    std::uint32_t in_size, std::uint8_t* out,
-                                    std::uint32_t out_cap, CodecResult* result) {
-    return call_codec_routine(binding(codec), ACTION_DECOMPRESS, work, in, in_size, out, out_cap,
-                              result);
-}
 
 // fuzz_decode's second byte: the destination capacity for a block of `block_length` bytes,
 // among those a caller might pass.

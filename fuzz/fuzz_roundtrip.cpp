@@ -33,19 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint32_t n = std::uint32_t(std::min(chunk, input_size - at));
         const HeapBytes in(input + at, n);
 
-        HeapBytes block(std::size_t(n) + codec.compress_room);
+        HeapBytes block(std::size_t(n) + codec.handle.compress_room());
         CodecResult packed{};
-        CodecStatus status = codec_compress(codec, compress_work.get(), in.data(), n, block.data(),
+        CodecStatus status = codec.handle.compress(compress_work.get(), in.data(), n, block.data(),
                                             std::uint32_t(block.size()), &packed);
         FUZZ_CHECK(status == CodecStatus::ok);
         FUZZ_CHECK(packed.length >= 4);
-        FUZZ_CHECK(packed.length <= std::size_t(n) + codec.max_growth);
+        FUZZ_CHECK(packed.length <= std::size_t(n) + codec.handle.max_growth());
 
         // The block as a stream record would carry it: exactly its own length.
         const HeapBytes record(block.data(), packed.length);
         HeapBytes out(n);
         CodecResult unpacked{};
-        status = codec_decompress(codec, decompress_work.get(), record.data(), packed.length,
+        status = codec.handle.decompress(decompress_work.get(), record.data(), packed.length,
                                   out.data(), n, &unpacked);
         FUZZ_CHECK(status == CodecStatus::ok);
         FUZZ_CHECK(unpacked.length == n);
@@ -58,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // memory keeps the refused call from disturbing anything above.
     const std::uint32_t n = std::uint32_t(std::min<std::size_t>(input_size, 4096));
     const HeapBytes in(input, n);
-    HeapBytes small(std::size_t(n) + codec.compress_room - 1);
+    HeapBytes small(std::size_t(n) + codec.handle.compress_room() - 1);
     WorkMemory scratch(codec, misalign);
     CodecResult r{};
-    CodecStatus status = codec_compress(codec, scratch.get(), in.data(), n, small.data(),
+    CodecStatus status = codec.handle.compress(scratch.get(), in.data(), n, small.data(),
                                         std::uint32_t(small.size()), &r);
     if (status == CodecStatus::ok) FUZZ_CHECK(r.length <= small.size());
     else FUZZ_CHECK(status == CodecStatus::failed && r.message != nullptr);

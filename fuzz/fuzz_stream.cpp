@@ -49,7 +49,7 @@ Run expected_decoding(const FuzzCodec& codec, const Bytes& stream, std::uint32_t
         const HeapBytes in(stream.data() + at, L);
         HeapBytes out(capacity);
         CodecResult r{};
-        CodecStatus status = codec_decompress(codec, work.get(), in.data(), L, out.data(),
+        CodecStatus status = codec.handle.decompress(work.get(), in.data(), L, out.data(),
                                               capacity, &r);
         if (status != CodecStatus::ok) {
             o.error = status == CodecStatus::failed     ? StreamError::codec_failed
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Bytes& s = packed.output;
         const std::uint32_t L = std::uint32_t(s[at]) << 24 | std::uint32_t(s[at + 1]) << 16 |
                                 std::uint32_t(s[at + 2]) << 8 | s[at + 3];
-        FUZZ_CHECK(L >= 4 && L <= block_size + codec.max_growth);
+        FUZZ_CHECK(L >= 4 && L <= block_size + codec.handle.max_growth());
         at += 4 + std::size_t(L);
         FUZZ_CHECK(at <= s.size());
     }

@@ -54,9 +54,9 @@ std::vector<Bytes> sample_inputs() {
 
 Bytes compress_block(const FuzzCodec& codec, const Bytes& input) {
     WorkMemory work(codec, 0);
-    Bytes out(input.size() + codec.compress_room);
+    Bytes out(input.size() + codec.handle.compress_room());
     CodecResult r{};
-    CodecStatus status = codec_compress(codec, work.get(), input.data(),
+    CodecStatus status = codec.handle.compress(work.get(), input.data(),
                                         std::uint32_t(input.size()), out.data(),
                                         std::uint32_t(out.size()), &r);
     FUZZ_CHECK(status == CodecStatus::ok);

@@ -79,7 +79,7 @@ TEST_P(Corpus, EveryProgramRoundTripsAndWritesThePinnedStream) {
         const ProgramDefinition& c = PROGRAM_TABLE[program_named(pinned_streams.program)];
         const std::uint32_t capacity = c.block_size + c.slack;
         Bytes input(capacity), output(capacity);
-        Bytes memory(c.codec.codec_call != nullptr ? 800000 : 0, 0);
+        Bytes memory(c.codec.has_entry_point() ? 800000 : 0, 0);
         auto setup = [&] {
             std::fill(memory.begin(), memory.end(), 0);
             return StreamSetup{c.codec, memory.empty() ? nullptr : memory.data(),

@@ -8,7 +8,7 @@
 #include "driver_stream.h"
 #include "memory_stream.h"
 #include "test_util.h"
-#include "vrax1a.h"
+#include "program_table.h"
 
 namespace vrax::test {
 namespace {
@@ -17,11 +17,10 @@ namespace {
 class SmallBlockDriver {
 public:
     explicit SmallBlockDriver(std::uint32_t block_size)
-        : input_(block_size + BLOCK_SLACK), output_(block_size + BLOCK_SLACK), memory_(16387, 0) {
-        setup_ = StreamSetup{CodecBinding{vrax1a_codec_call, nullptr, nullptr}, memory_.data(),
-                             BlockBuffers{input_.data(), output_.data(),
-                                          std::uint32_t(input_.size()), block_size}};
-    }
+        : input_(block_size + BLOCK_SLACK), output_(block_size + BLOCK_SLACK), memory_(16387, 0),
+          setup_{VRAX1A_CODEC, memory_.data(),
+                 BlockBuffers{input_.data(), output_.data(), std::uint32_t(input_.size()),
+                              block_size}} {}
 
     StreamOutcome compress(const Bytes& in, Bytes& out) {
         return run_in_memory(compress_stream, setup_, in, out);
@@ -32,7 +31,7 @@ public:
 
 private:
     Bytes input_, output_, memory_;
-    StreamSetup setup_{};
+    StreamSetup setup_;
 };
 
 TEST(StreamFormat, RecordsFollowTheBlocks) {

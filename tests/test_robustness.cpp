@@ -46,7 +46,7 @@ public:
         return run(decompress_stream, stream, decompress_memory_);
     }
 
-    std::size_t memory_size() const { return working_memory_size(program_.codec); }
+    std::size_t memory_size() const { return program_.codec.work_memory_size(); }
 
 private:
     template <class Loop>
@@ -173,11 +173,10 @@ TEST_P(Robustness, BlocksLargerThanTheBuffersAreRefused) {
     for (const Bytes& input : {repeat('a', 6 * SMALL_BLOCK), generate(Shape::random, 3 * SMALL_BLOCK, 5)}) {
         // One record of the whole input, as a program with a larger block size writes it.
         Bytes block(input.size() + p.slack);
-        Bytes memory(working_memory_size(p.codec));
+        Bytes memory(p.codec.work_memory_size());
         CodecResult r{};
-        CodecStatus status = call_codec_routine(p.codec, ACTION_COMPRESS, memory.data(), input.data(),
-                                                std::uint32_t(input.size()), block.data(),
-                                                std::uint32_t(block.size()), &r);
+        CodecStatus status = p.codec.compress(memory.data(), input.data(), std::uint32_t(input.size()),
+                                              block.data(), std::uint32_t(block.size()), &r);
         ASSERT_EQ(status, CodecStatus::ok);
         block.resize(r.length);
 

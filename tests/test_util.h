@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codec.h"
+#include "codec_handle.h"
 
 namespace vrax::test {
 
@@ -136,24 +136,22 @@ inline Bytes generate(Shape shape, std::size_t n, std::uint32_t seed) {
     return out;
 }
 
-// One codec reached through its entry point, with its own zero-filled working memory.
+// One codec with its own zero-filled working memory, called through its handle.
 class CodecSession {
 public:
-    explicit CodecSession(CodecCall* call) : call_(call) {
-        CodecResult r{};
-        call_(ACTION_IDENTIFY, nullptr, nullptr, 0, nullptr, 0, &r);
-        identity_ = r.identity;
+    explicit CodecSession(CodecCall* call) : CodecSession(CodecHandle::entry_point(call, 0, 0)) {}
+    explicit CodecSession(const CodecHandle& codec) : codec_(codec) {
         // An odd start checks that the codec aligns its working memory itself.
-        memory_.assign(identity_->memory + 1, 0);
+        memory_.assign(codec_.work_memory_size() + 1, 0);
     }
 
-    const AlgorithmIdentity& identity() const { return *identity_; }
+    const AlgorithmIdentity& identity() const { return *codec_.identity(); }
 
     Bytes compress(const Bytes& in, std::uint32_t slack = BLOCK_SLACK) {
         Bytes out(in.size() + slack);
         CodecResult r{};
-        status_ = call_(ACTION_COMPRESS, work(), in.data(), std::uint32_t(in.size()), out.data(),
-                        std::uint32_t(out.size()), &r);
+        status_ = codec_.compress(work(), in.data(), std::uint32_t(in.size()), out.data(),
+                                  std::uint32_t(out.size()), &r);
         out.resize(status_ == CodecStatus::ok ? r.length : 0);
         return out;
     }
@@ -162,8 +160,8 @@ public:
     Bytes decompress(const Bytes& block, std::uint32_t capacity) {
         Bytes out(capacity);
         CodecResult r{};
-        status_ = call_(ACTION_DECOMPRESS, work(), block.data(), std::uint32_t(block.size()),
-                        out.data(), capacity, &r);
+        status_ = codec_.decompress(work(), block.data(), std::uint32_t(block.size()), out.data(),
+                                    capacity, &r);
         out.resize(status_ == CodecStatus::ok ? r.length : 0);
         return out;
     }
@@ -173,8 +171,7 @@ public:
 private:
     void* work() { return memory_.data() + 1; }
 
-    CodecCall* call_;
-    const AlgorithmIdentity* identity_ = nullptr;
+    CodecHandle codec_;
     Bytes memory_;
     CodecStatus status_ = CodecStatus::ok;
 };
