@@ -55,7 +55,16 @@ public:
         return call(ACTION_DECOMPRESS, work, in, in_size, out, out_cap, result);
     }
 
+    // The same codec, marked as one whose compressor carries state from block to block (VRAX1-A's
+    // table): its blocks must be compressed in order through one working memory.
+    constexpr CodecHandle compressing_in_order() const {
+        CodecHandle ordered = *this;
+        ordered.in_order_ = true;
+        return ordered;
+    }
+
     constexpr bool has_entry_point() const { return call_ != nullptr; }
+    constexpr bool compresses_in_order() const { return in_order_; }
     constexpr std::uint32_t compress_room() const { return compress_room_; }
     constexpr std::uint32_t max_growth() const { return max_growth_; }
 
@@ -70,6 +79,7 @@ private:
     CodecRoutine* decompress_;
     std::uint32_t compress_room_;
     std::uint32_t max_growth_;
+    bool in_order_ = false;
 };
 
 }  // namespace vrax

@@ -29,7 +29,7 @@ int usage(const char* program) {
 void report(const char* program, const char* in_path, const char* out_path, bool compressing,
             const StreamOutcome& o) {
     char text[512];
-    describe_outcome(o, compressing, text, sizeof text);
+    describe_outcome(o, compressing, "program", text, sizeof text);
     if (o.error == StreamError::codec_failed) {
         if (compressing)
             std::puts(text);

@@ -6,7 +6,8 @@
 
 namespace vrax {
 
-void describe_outcome(const StreamOutcome& o, bool compressing, char* text, std::size_t size) {
+void describe_outcome(const StreamOutcome& o, bool compressing, const char* maker, char* text,
+                      std::size_t size) {
     const auto block = static_cast<unsigned long long>(o.block);
     if (size != 0) text[0] = '\0';
     switch (o.error) {
@@ -36,16 +37,15 @@ void describe_outcome(const StreamOutcome& o, bool compressing, char* text, std:
             break;
         case StreamError::block_too_long:
             std::snprintf(text, size,
-                          "block %llu has %u bytes, more than this program's blocks can hold; the "
-                          "file may come from a program with a larger block size, or be corrupt",
-                          block, o.length);
+                          "block %llu has %u bytes, more than this %s's blocks can hold; the file "
+                          "may come from a %s with a larger block size, or be corrupt",
+                          block, o.length, maker, maker);
             break;
         case StreamError::decoded_too_long:
             std::snprintf(text, size,
-                          "block %llu decodes to more bytes than this program's blocks can hold; "
-                          "the file may come from a program with a larger block size, or be "
-                          "corrupt",
-                          block);
+                          "block %llu decodes to more bytes than this %s's blocks can hold; the "
+                          "file may come from a %s with a larger block size, or be corrupt",
+                          block, maker, maker);
             break;
         case StreamError::malformed_block:
             if (compressing)

@@ -37,10 +37,10 @@ struct StreamOutcome {
 };
 
 // The one-line description of a failure, without the program and file names: what the programs
-// print after "program: file: " and what the library returns as its error text. Nothing for
-// StreamError::none.
-void describe_outcome(const StreamOutcome& outcome, bool compressing, char* text,
-                      std::size_t size);
+// print after "program: file: " and what the library returns as its error text. `maker` names
+// what has a block size: "program" or "format". Empty for StreamError::none.
+void describe_outcome(const StreamOutcome& outcome, bool compressing, const char* maker,
+                      char* text, std::size_t size);
 
 // --- Bytes in and out ---
 

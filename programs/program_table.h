@@ -31,9 +31,10 @@ struct ProgramDefinition {
 // The codecs of the table. The control-word codecs need in_size + 32 bytes of destination (one
 // group's overrun before the stored fallback), and no block of theirs is longer than the stored
 // form, in_size + 4. VRAX5 codes a block's tail without the overrun test, so its blocks reach
-// in_size + 514, as does the room it asks for.
+// in_size + 514, as does the room it asks for. VRAX1-A's compressor carries its table from block to
+// block.
 inline constexpr CodecHandle VRAX1_CODEC = CodecHandle::direct(vrax1_compress, vrax1_decompress, 32, 4);
-inline constexpr CodecHandle VRAX1A_CODEC = CodecHandle::entry_point(vrax1a_codec_call, 32, 4);
+inline constexpr CodecHandle VRAX1A_CODEC = CodecHandle::entry_point(vrax1a_codec_call, 32, 4).compressing_in_order();
 inline constexpr CodecHandle VRAX2_CODEC = CodecHandle::entry_point(vrax2_codec_call, 32, 4);
 inline constexpr CodecHandle VRAX3_CODEC = CodecHandle::entry_point(vrax3_codec_call, 32, 4);
 inline constexpr CodecHandle VRAX3A_CODEC = CodecHandle::entry_point(vrax3a_codec_call, 32, 4);
