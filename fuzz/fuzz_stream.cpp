@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HeapBytes input_block(capacity);
     HeapBytes output_block(capacity);
     WorkMemory work(codec, 0);
-    const StreamSetup setup{binding(codec), work.get(),
+    const StreamSetup setup{codec.handle, work.get(),
                             BlockBuffers{input_block.data(), output_block.data(), capacity,
                                          block_size}};
 

@@ -1,6 +1,6 @@
 // Writes the seed corpus of the fuzz targets, made with the codecs themselves so that every codec of
 // the table starts from valid blocks and streams: fuzz_make_seeds DIR fills DIR/decode,
-// DIR/roundtrip and DIR/stream (which must exist). Each seed carries the selector bytes that its
+// DIR/roundtrip, DIR/stream and DIR/library (which must exist). Each seed carries the selector bytes that its
 // target reads first (fuzz_harness.h), then valid, truncated and bit-flipped blocks or streams.
 #include <cstdint>
 #include <cstdio>
@@ -68,7 +68,7 @@ Bytes compress_stream_of(const FuzzCodec& codec, const Bytes& input, std::uint32
     const std::uint32_t capacity = block_size + codec.slack;
     Bytes input_block(capacity), output_block(capacity);
     WorkMemory work(codec, 0);
-    const StreamSetup setup{binding(codec), work.get(),
+    const StreamSetup setup{codec.handle, work.get(),
                             BlockBuffers{input_block.data(), output_block.data(), capacity,
                                          block_size}};
     Run run = run_loop(compress_stream, input, setup);
@@ -141,8 +141,14 @@ int main(int argc, char** argv) {
             // Stream: records with a block size of 232 bytes (selector 14), damaged; and the
             // input as a plain file for the round trip.
             const std::uint8_t b1 = 14;
-            seeds.write_damaged("stream", codec, c, b1, compress_stream_of(codec, input, stream_block_size(b1)));
+            const Bytes records = compress_stream_of(codec, input, stream_block_size(b1));
+            seeds.write_damaged("stream", codec, c, b1, records);
             seeds.write("stream", codec, c, b1 | 1, input);
+
+            // The library: the same records with the format's large destination (selector 5),
+            // damaged, and one byte short of the decoded size (selector 2).
+            seeds.write_damaged("library", codec, c, 5, records);
+            seeds.write("library", codec, c, 2, records);
         }
     }
     return 0;
