@@ -294,18 +294,18 @@ private:
 // below X is the last phrase under X's next smaller sibling (or the match itself), and the one
 // above is X's next greater sibling (or, lacking one, the next greater sibling of the nearest
 // ancestor that has one). Only nodes that have a 255-byte phrase below them can have such a
-// neighbour; those keep a bitmap of their children to find siblings at once.
+// neighbour; those are marked and keep a bitmap of their children to find siblings at once.
 class PhraseTrie {
 public:
     PhraseTrie(vrax5::SmallBlockTables& tables, const std::uint8_t* in) : t_(tables), in_(in) {
         std::memset(t_.pairs, 0, sizeof t_.pairs);
         std::memset(t_.edge_slots, 0, sizeof t_.edge_slots);
         for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k)
-            t_.nodes[k] = vrax5::TrieNode{std::uint16_t(k), 0, 0, 0, 1, 0};
+            t_.nodes[k] = vrax5::TrieNode{0, 0, 0, 0, 1, 0};
     }
 
     // The item at p, as PhraseTree::code.
-    vrax5::Match code(std::uint32_t p, std::uint32_t number) {
+    VRAX_ALWAYS_INLINE vrax5::Match code(std::uint32_t p, std::uint32_t number) {
         const std::uint8_t* const key = in_ + p;
         // path[j] is the node of the first j bytes at key, for j = 1 to m.
         std::uint16_t path[vrax5::MAX_PHRASE_LENGTH + 1];
@@ -372,17 +372,24 @@ private:
     }
 
     // Whether the phrase of the m + 1 bytes at key, whose first m are the match path[m], stays
-    // out of the tree (see the class comment).
+    // out of the tree (see the class comment). Only a marked node has a 255-byte phrase below
+    // it, so only below a marked match can a neighbour have 255 bytes: the greater one when it
+    // is a sibling of 255 bytes, the less one when it is the last phrase below a marked sibling
+    // (or that sibling itself, when it has 255 bytes). Every node of the path is marked then.
     bool left_out(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key) const {
         const std::uint32_t match = path[m];
-        if (t_.nodes[match].child_set == 0) return false;  // no 255-byte phrase below
+        if (t_.nodes[match].child_set == 0) return false;
         const std::uint32_t byte = key[m];
         const int below = child_below(match, byte);
-        const std::uint32_t less = below < 0 ? match : t_.nodes[child(match, below)].last;
+        std::uint32_t less = match;
+        if (below >= 0) {
+            less = child(match, std::uint32_t(below));
+            if (t_.nodes[less].child_set != 0) less = t_.nodes[less].last;
+        }
         std::uint32_t greater = 0;  // none
-        for (std::uint32_t j = m; j >= 1; --j) {  // every node of the path has a bitmap
+        for (std::uint32_t j = m; j >= 1; --j) {
             if (const int above = child_above(path[j], key[j]); above >= 0) {
-                greater = child(path[j], above);
+                greater = child(path[j], std::uint32_t(above));
                 break;
             }
         }
@@ -392,8 +399,8 @@ private:
 
     // Enters phrase `number`, the m + 1 bytes at key, as a child of path[m]. `slot` is the empty
     // edge slot where its search for the (m + 1)th byte ended (for m ≥ 2).
-    void add(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
-             std::uint32_t slot, std::uint32_t number) {
+    VRAX_ALWAYS_INLINE void add(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+                                std::uint32_t slot, std::uint32_t number) {
         const std::uint32_t parent = path[m];
         const std::uint32_t byte = key[m];
         if (m == 1) {
@@ -403,32 +410,57 @@ private:
         }
         t_.edges[number] = parent << 8 | byte;
         vrax5::TrieNode& up = t_.nodes[parent];
-        t_.nodes[number] = vrax5::TrieNode{std::uint16_t(number), 0, up.first_child, 0,
-                                           std::uint8_t(m + 1), 0};
+        t_.nodes[number] = vrax5::TrieNode{0, 0, up.first_child, 0, std::uint8_t(m + 1), 0};
         const bool greatest = up.first_child == 0 || byte > up.greatest_child;
         up.first_child = std::uint16_t(number);
-        if (up.child_set != 0) t_.child_sets[up.child_set][byte >> 6] |= std::uint64_t(1) << (byte & 63);
-        if (greatest) {
-            // The new phrase is now the last one below each ancestor whose last one was the
-            // parent's last one.
-            up.greatest_child = std::uint8_t(byte);
-            const std::uint16_t old_last = up.last;
-            for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].last == old_last; --j)
-                t_.nodes[path[j]].last = std::uint16_t(number);
+        if (greatest) up.greatest_child = std::uint8_t(byte);
+        // Marks are kept for the whole path from the root down, so an unmarked root means no
+        // marked node on the path.
+        if (t_.nodes[path[1]].child_set != 0) [[unlikely]] {
+            if (up.child_set != 0) set_bit(up.child_set, byte);
+            if (greatest) update_last(path, m, key, number);
         }
-        if (m + 1 == vrax5::MAX_PHRASE_LENGTH) {
-            // Every ancestor of a 255-byte phrase gets its bitmap; those that had one already
-            // are the ancestors of an earlier such phrase, as are theirs.
-            for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].child_set == 0; --j) {
-                vrax5::TrieNode& node = t_.nodes[path[j]];
-                node.child_set = std::uint16_t(next_child_set_++);
-                std::uint64_t* const bits = t_.child_sets[node.child_set];
-                std::fill(bits, bits + 4, 0);
-                for (std::uint32_t c = node.first_child; c != 0; c = t_.nodes[c].next_sibling)
-                    bits[(t_.edges[c] & 0xFF) >> 6] |= std::uint64_t(1) << (t_.edges[c] & 63);
+        if (m + 1 == vrax5::MAX_PHRASE_LENGTH) [[unlikely]] mark(path, m, key);
+    }
+
+    void set_bit(std::uint32_t child_set, std::uint32_t byte) {
+        t_.child_sets[child_set][byte >> 6] |= std::uint64_t(1) << (byte & 63);
+    }
+
+    // The new greatest child of path[m], `number`, becomes the last phrase below each marked
+    // node from which the path down to it takes the greatest child at every step.
+    void update_last(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+                     std::uint32_t number) {
+        for (std::uint32_t j = m;; --j) {
+            vrax5::TrieNode& node = t_.nodes[path[j]];
+            if (node.child_set != 0) node.last = std::uint16_t(number);
+            if (j == 1 || t_.nodes[path[j - 1]].greatest_child != key[j - 1]) return;
+        }
+    }
+
+    // Marks every node of the path down to a new 255-byte phrase that is not marked yet (the
+    // marked ones are on the path of an earlier 255-byte phrase, and so are their ancestors),
+    // giving it the bitmap of its children and its last phrase.
+    void mark(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key) {
+        for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].child_set == 0; --j) {
+            vrax5::TrieNode& node = t_.nodes[path[j]];
+            node.child_set = std::uint16_t(next_child_set_++);
+            std::uint64_t* const bits = t_.child_sets[node.child_set];
+            std::fill(bits, bits + 4, 0);
+            for (std::uint32_t c = node.first_child; c != 0; c = t_.nodes[c].next_sibling)
+                set_bit(node.child_set, t_.edges[c] & 0xFF);
+            // The last phrase below: that of the child on the path, marked just before, or a
+            // walk down the greatest children of another.
+            std::uint32_t last = child(path[j], node.greatest_child);
+            if (node.greatest_child == key[j] && j < m) {
+                last = t_.nodes[last].last;
+            } else {
+                while (t_.nodes[last].first_child != 0)
+                    last = child(last, t_.nodes[last].greatest_child);
             }
-            assert(next_child_set_ <= vrax5::CHILD_SET_COUNT);
+            node.last = std::uint16_t(last);
         }
+        assert(next_child_set_ <= vrax5::CHILD_SET_COUNT);
     }
 
     vrax5::SmallBlockTables& t_;

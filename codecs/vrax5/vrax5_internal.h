@@ -82,18 +82,18 @@ inline constexpr std::uint32_t PAIR_COUNT = 65536;
 inline constexpr std::uint32_t EDGE_SLOT_BITS = 16;
 inline constexpr std::uint32_t EDGE_SLOTS = 1u << EDGE_SLOT_BITS;
 static_assert(2 * (SMALL_BLOCK_NODES - ROOT_COUNT) <= EDGE_SLOTS);
-// Nodes with a 255-byte phrase below them keep a bitmap of their children's last bytes. Each
-// such node of length d below a root was made by an item that matched d - 1 bytes, every node
+// Nodes with a 255-byte phrase below them are marked: they keep a bitmap of their children's
+// last bytes and their last phrase. Each such node of length d below a root was made by an item that matched d - 1 bytes, every node
 // of that set but the 255-byte ones has a child in it, and a block holds fewer than 65,536 bytes
 // to match: so no block has more than about 520 of them.
 inline constexpr std::uint32_t CHILD_SET_COUNT = 1024;
 
 // What the trie keeps per phrase number.
 struct TrieNode {
-    std::uint16_t last;           // the greatest phrase below this one (itself if it has no child)
+    std::uint16_t last;           // marked: the greatest phrase below this one
     std::uint16_t first_child;    // the newest child, 0 for none; older ones follow next_sibling
     std::uint16_t next_sibling;
-    std::uint16_t child_set;      // index of the bitmap of its children's bytes, 0 for none
+    std::uint16_t child_set;      // marked: index of the bitmap of its children's bytes; else 0
     std::uint8_t length;          // 1 to 255
     std::uint8_t greatest_child;  // last byte of its greatest child, when it has one
 };
