@@ -377,6 +377,8 @@ private:
     // is a sibling of 255 bytes, the less one when it is the last phrase below a marked sibling
     // (or that sibling itself, when it has 255 bytes). Every node of the path is marked then.
     bool left_out(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key) const {
+        // The marks of a path run from its root down, and the 256 roots stay in the cache.
+        if (t_.nodes[path[1]].child_set == 0) return false;
         const std::uint32_t match = path[m];
         if (t_.nodes[match].child_set == 0) return false;
         const std::uint32_t byte = key[m];
@@ -411,9 +413,11 @@ private:
         t_.edges[number] = parent << 8 | byte;
         vrax5::TrieNode& up = t_.nodes[parent];
         t_.nodes[number] = vrax5::TrieNode{0, 0, up.first_child, 0, std::uint8_t(m + 1), 0};
-        const bool greatest = up.first_child == 0 || byte > up.greatest_child;
+        // Whether the new phrase is the parent's greatest child follows the data, so it is kept
+        // free of branches. A node without children holds 0 as its greatest child's byte.
+        const bool greatest = (up.first_child == 0) | (byte > up.greatest_child);
         up.first_child = std::uint16_t(number);
-        if (greatest) up.greatest_child = std::uint8_t(byte);
+        up.greatest_child = std::max(up.greatest_child, std::uint8_t(byte));
         // Marks are kept for the whole path from the root down, so an unmarked root means no
         // marked node on the path.
         if (t_.nodes[path[1]].child_set != 0) [[unlikely]] {
