@@ -43,6 +43,23 @@ inline std::uint32_t match_length_18(const std::uint8_t* a, const std::uint8_t* 
     return 18;
 }
 
+// The same, given x = load64(a) ^ load64(b), for at most MAX_LEN (16 or 18) bytes: the test of a
+// candidate's first bytes and its length come from the same loads. Reads a[0..MAX_LEN - 1] and
+// b[0..MAX_LEN - 1].
+template <std::uint32_t MAX_LEN>
+inline std::uint32_t match_length_after(std::uint64_t x, const std::uint8_t* a,
+                                        const std::uint8_t* b) {
+    static_assert(MAX_LEN == 16 || MAX_LEN == 18);
+    if (x != 0) return std::uint32_t(std::countr_zero(x)) >> 3;
+    x = load64(a + 8) ^ load64(b + 8);
+    if (x != 0) return 8 + (std::uint32_t(std::countr_zero(x)) >> 3);
+    if constexpr (MAX_LEN == 18) {
+        std::uint32_t y = std::uint32_t(load16(a + 16) ^ load16(b + 16));
+        if (y != 0) return 16 + (std::uint32_t(std::countr_zero(y)) >> 3);
+    }
+    return MAX_LEN;
+}
+
 // The same for copies of at most 16 bytes. Reads a[0..15] and b[0..15].
 inline std::uint32_t match_length_16(const std::uint8_t* a, const std::uint8_t* b) {
     std::uint64_t x = load64(a) ^ load64(b);

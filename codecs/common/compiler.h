@@ -6,6 +6,7 @@
 // wherever a fast path exists, so that tests can prove both write the same bytes.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 // Forces inlining of a function or lambda that is called from several places in a hot loop, where
@@ -16,6 +17,18 @@
 // macro builds it.
 #define VRAX_PRAGMA(text) _Pragma(#text)
 #define VRAX_UNROLL(n) VRAX_PRAGMA(GCC unroll n)
+
+// Hides from the optimiser how an integer variable was computed, so that a decision made of several
+// tests, combined into one value, stays one conditional branch instead of one branch per test.
+#define VRAX_OPAQUE(variable) __asm__("" : "+r"(variable))
+
+// Lets the optimiser rely on `condition`, which the code around it guarantees (and a debug build
+// checks), such as a copy length that a three-byte test has already shown to be at least 3.
+#define VRAX_ASSUME(condition)                     \
+    do {                                           \
+        assert(condition);                         \
+        if (!(condition)) __builtin_unreachable(); \
+    } while (0)
 
 // Starts loading the cache line at p; no fault whatever p is.
 #define VRAX_PREFETCH(p) __builtin_prefetch(p)

@@ -75,9 +75,19 @@ inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
 // (16 items never cover more than 16 × D bytes); then one item at a time. The test runs after the
 // group, so every table write of the group happens even when the block is then stored; VRAX1-A's
 // carried table depends on that.
-template <std::uint32_t D, SpareBits SPARE, GroupLoop LOOP = GroupLoop::unrolled, class CodeMatched>
+//
+// A codec that prepares work for the positions ahead (SlotWindow) passes
+//     void ahead(std::uint32_t i, std::uint32_t end)
+// which is told, before each group and before the items one at a time, that the matched items up
+// to the next call start in [i, end); end ≤ n - D + 1, and end - i ≤ 15 × D + 1.
+struct NothingAhead {
+    void operator()(std::uint32_t, std::uint32_t) const {}
+};
+
+template <std::uint32_t D, SpareBits SPARE, GroupLoop LOOP = GroupLoop::unrolled, class CodeMatched,
+          class Ahead = NothingAhead>
 std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out,
-                             CodeMatched&& code_matched) {
+                             CodeMatched&& code_matched, Ahead&& ahead = {}) {
     constexpr std::uint32_t G = 16 * D;
     write_block_header(out, BLOCK_CODED);
     // `word` is where the pending control word goes; items follow it.
@@ -88,6 +98,8 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
 
     std::uint32_t i = 0;
     while (n - i >= G) {
+        // The group's 16th item starts at most 15 × D bytes on: each item covers at most D.
+        ahead(i, i + 15 * D + 1);
         std::uint32_t flags = 0;
         auto code_item = [&](std::uint32_t k) VRAX_ALWAYS_INLINE {
             const std::uint32_t covered = code_matched(i, op);
@@ -106,6 +118,7 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
         if (op > overrun) return store_block(in, n, out);
     }
 
+    if (n - i >= D) ahead(i, n - D + 1);
     std::uint32_t flags = 0;
     std::uint32_t k = 0;  // items that the pending word describes
     while (i < n) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "bytes.h"
+#include "compiler.h"
 #include "copy.h"
 #include "hash3.h"
 #include "item_stream.h"
@@ -15,31 +16,40 @@ namespace vrax {
 
 inline constexpr std::uint32_t MAX_OFFSET = 4095;
 
-// Codes the item at in[i], where at least MAX_LEN bytes remain: one probe of `table` (4096
-// entries, each 0 for empty or a position + 1, so that zero-filled memory reads as empty), which
-// then holds i whatever the outcome. The candidate is usable when it lies 1 to 4095 bytes back
-// and its first three bytes agree; the copy then takes every agreeing byte up to MAX_LEN.
-// An entry at or after i (left by an earlier call) wraps the distance and fails the test.
-template <std::uint32_t MAX_LEN, std::uint32_t BIAS>
-inline std::uint32_t code_offset_item(const std::uint8_t* in, std::uint32_t* table,
-                                      std::uint32_t i, std::uint8_t*& op) {
+// Codes the item at in[i], where at least MAX_LEN bytes remain, whose three bytes hash to `slot`:
+// one probe of `table` (4096 positions), which then holds i whatever the outcome. The candidate
+// is usable when it lies 1 to 4095 bytes back and its first three bytes agree; the copy then takes
+// every agreeing byte up to MAX_LEN.
+//
+// An entry that no position has written holds 0 and is read as position 0, so that every entry
+// names bytes that can be loaded and the three-byte test alone decides, with no test for an
+// empty entry on the way from the table to the candidate. That gives the same items as an empty
+// entry: position 0's own slot is written at position 0, before any other position reads it,
+// and a position whose three bytes equal those at 0 hashes to that slot, so through any other
+// slot position 0 fails the three-byte test.
+//
+// CARRIED: the table comes from earlier calls (VRAX1-A), so an entry may lie at or after i, even
+// past the input; it fails the distance test, and its load is held inside the input by clamping
+// the address to in_size - 8 (no other entry reaches that far: a candidate lies before i).
+template <std::uint32_t MAX_LEN, std::uint32_t BIAS, bool CARRIED>
+VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
+                                                         std::uint32_t in_size,
+                                                         std::uint32_t* table, std::uint32_t slot,
+                                                         std::uint32_t i, std::uint8_t*& op) {
     static_assert(MAX_LEN == 16 || MAX_LEN == 18);
     const std::uint8_t* const p = in + i;
-    const std::uint32_t slot = hash3_slot(p);
-    const std::uint32_t entry = table[slot];
-    table[slot] = i + 1;
-    const std::uint32_t offset = i + 1 - entry;
-    // One branch decides the item. Usable means 1 to 4095 bytes back and not before the input's
-    // start: an empty entry (0) gives offset - 1 = i and a later one wraps, so both fail. That
-    // and the three-byte test are worked out without branches (an unusable candidate compares p
-    // with itself), because both outcomes follow the data and a mispredicted branch costs more
-    // than the few instructions.
-    const std::uint32_t usable = offset - 1 < std::min(i, MAX_OFFSET);
-    const std::uint32_t mask = 0u - usable;
-    const std::uint8_t* const q = p - (offset & mask);
-    const std::uint32_t differ = ((load32(p) ^ load32(q)) & 0xFFFFFF) | (usable ^ 1);
-    if (differ == 0) {
-        const std::uint32_t len = MAX_LEN == 18 ? match_length_18(p, q) : match_length_16(p, q);
+    std::uint32_t q = table[slot];
+    table[slot] = i;
+    const std::uint32_t offset = i - q;  // wraps for an entry at or after i
+    if constexpr (CARRIED) q = std::min(q, in_size - 8);
+    const std::uint64_t x = load64(p) ^ load64(in + q);
+    // One branch decides the item: the three-byte test and the distance test are combined without
+    // branches, since both outcomes follow the data and a second mispredicted branch costs more.
+    std::uint64_t far = offset - 1 >= MAX_OFFSET;
+    VRAX_OPAQUE(far);
+    if (((x | far) & 0xFFFFFF) == 0) {
+        const std::uint32_t len = match_length_after<MAX_LEN>(x, p, in + q);
+        VRAX_ASSUME(len >= 3);  // the three-byte test passed
         return emit_copy(op, offset, len - BIAS, len);
     }
     return emit_literal(op, *p);

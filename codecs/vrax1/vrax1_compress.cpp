@@ -1,5 +1,5 @@
 // VRAX1 compressor: one hash probe per position that may start a copy, with a table that starts
-// empty in every call.
+// anew in every call.
 #include <cstdint>
 #include <cstring>
 
@@ -7,6 +7,7 @@
 #include "entry.h"
 #include "item_stream.h"
 #include "offset_items.h"
+#include "slot_window.h"
 #include "vrax1.h"
 #include "vrax1_internal.h"
 
@@ -15,16 +16,18 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     using namespace vrax;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    // Entries hold a position + 1, so that the cleared table reads as empty. 16 KiB of stack,
-    // cleared once per call: no state survives to the next call.
+    // Positions, every one 0 at the start (see code_offset_item), on the stack and cleared once
+    // per call: no state survives to the next call.
     std::uint32_t table[vrax1::TABLE_ENTRIES];
     std::memset(table, 0, sizeof table);
+    SlotWindow slots(in, in_size, vrax1::LOOKAHEAD);
 
     // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
-        return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS>(in, table, i, op);
+        return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, false>(in, in_size, table,
+                                                                            slots.slot(i), i, op);
     };
     result->length =
-        compress_items<vrax1::LOOKAHEAD, SpareBits::zero>(in, in_size, out, code_matched);
+        compress_items<vrax1::LOOKAHEAD, SpareBits::zero>(in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }

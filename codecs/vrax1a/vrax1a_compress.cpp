@@ -6,6 +6,7 @@
 #include "entry.h"
 #include "item_stream.h"
 #include "offset_items.h"
+#include "slot_window.h"
 #include "vrax1a.h"
 #include "vrax1a_internal.h"
 #include "work_memory.h"
@@ -15,14 +16,17 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     using namespace vrax;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    // Entries hold a position + 1, so that the zero-filled memory of a new run reads as empty.
-    // An entry left by an earlier call is an offset into the same source buffer and is used just
-    // like one from this call.
+    // Positions. The zero-filled memory of a new run reads as position 0 everywhere, which gives
+    // the items of an empty table (see code_offset_item). An entry left by an earlier call is an
+    // offset into the same source buffer and is used just like one from this call.
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
+    SlotWindow slots(in, in_size, vrax1a::LOOKAHEAD);
 
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
-        return code_offset_item<vrax1a::MAX_COPY, vrax1a::LENGTH_BIAS>(in, table, i, op);
+        return code_offset_item<vrax1a::MAX_COPY, vrax1a::LENGTH_BIAS, true>(in, in_size, table,
+                                                                             slots.slot(i), i, op);
     };
-    result->length = compress_items<vrax1a::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+    result->length =
+        compress_items<vrax1a::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }

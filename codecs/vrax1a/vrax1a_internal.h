@@ -12,7 +12,8 @@ inline constexpr std::uint32_t LENGTH_BIAS = 3;
 inline constexpr std::uint32_t MAX_COPY = 15 + LENGTH_BIAS;
 static_assert(MAX_COPY == LOOKAHEAD);
 
-// The hash table: 4096 entries of 32 bits, each 0 (empty) or a position in the source plus 1.
+// The hash table: 4096 positions in the source of 32 bits. The zero-filled memory of a new run
+// acts as an empty table (see code_offset_item).
 inline constexpr std::uint32_t TABLE_ENTRIES = 4096;
 inline constexpr std::uint32_t WORK_SIZE = 16387;
 static_assert(TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);

@@ -1,0 +1,75 @@
+// The 12-bit slots (hash3_slot) of the positions just ahead of a compressor, worked out in
+// batches before the items that need them. An item then reads its slot with one load instead of
+// hashing its bytes, so the slot is off the chain from one item's decision to the next, and
+// batches suit vector code: only bits 4 to 15 of the product enter a slot, so a 16-bit multiply
+// gives it exactly, sixteen positions at a time with SSE2.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "compiler.h"
+#include "hash3.h"
+
+#if VRAX_USE_SSE2
+#include <emmintrin.h>
+#endif
+
+namespace vrax {
+
+class SlotWindow {
+public:
+    // Positions whose slot is computed in one batch: 8 KiB of 16-bit slots.
+    static constexpr std::uint32_t SPAN = 4096;
+
+    // For the positions of `in` (in_size bytes) where at least `lookahead` (≥ 3) bytes remain,
+    // where a compressor's matched items start.
+    SlotWindow(const std::uint8_t* in, std::uint32_t in_size, std::uint32_t lookahead)
+        : in_(in), in_size_(in_size), limit_(in_size >= lookahead ? in_size - lookahead + 1 : 0) {}
+
+    // The `ahead` of compress_items: makes slot(j) valid for every j in [i, end), where end is
+    // at most the limit above and end - i at most SPAN.
+    VRAX_ALWAYS_INLINE void operator()(std::uint32_t i, std::uint32_t end) {
+        if (end > end_) [[unlikely]]
+            fill(i);
+    }
+
+    std::uint32_t slot(std::uint32_t j) const { return slots_[j - base_]; }
+
+private:
+    // Computes the slots of [i, i + SPAN), as far as the limit.
+    __attribute__((noinline)) void fill(std::uint32_t i) {
+        base_ = i;
+        end_ = std::min(limit_, i + SPAN);
+        std::uint32_t j = i;
+#if VRAX_USE_SSE2
+        // Sixteen positions read the 18 bytes in[j .. j + 17].
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i factor = _mm_set1_epi16(std::int16_t(HASH3_FACTOR));
+        auto slots8 = [&](__m128i b0_b2, __m128i b1) {
+            // (b0 << 8 | b2) ^ (b1 << 4), times the factor: bits 4 to 15 are the slot.
+            const __m128i x = _mm_xor_si128(b0_b2, _mm_slli_epi16(b1, 4));
+            return _mm_srli_epi16(_mm_mullo_epi16(x, factor), 4);
+        };
+        for (; j + 16 <= end_ && std::uint64_t(j) + 18 <= in_size_; j += 16) {
+            const auto* p = reinterpret_cast<const __m128i*>(in_ + j);
+            const __m128i b0 = _mm_loadu_si128(p);
+            const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in_ + j + 1));
+            const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in_ + j + 2));
+            auto* s = reinterpret_cast<__m128i*>(slots_ + (j - i));
+            _mm_storeu_si128(s, slots8(_mm_unpacklo_epi8(b2, b0), _mm_unpacklo_epi8(b1, zero)));
+            _mm_storeu_si128(s + 1, slots8(_mm_unpackhi_epi8(b2, b0), _mm_unpackhi_epi8(b1, zero)));
+        }
+#endif
+        for (; j < end_; ++j) slots_[j - i] = std::uint16_t(hash3_slot(in_ + j));
+    }
+
+    const std::uint8_t* in_;
+    std::uint32_t in_size_;
+    std::uint32_t limit_;  // positions below it have a slot
+    std::uint32_t base_ = 0;
+    std::uint32_t end_ = 0;  // slot(j) is valid for j in [base_, end_)
+    std::uint16_t slots_[SPAN];
+};
+
+}  // namespace vrax
