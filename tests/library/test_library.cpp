@@ -13,7 +13,7 @@
 
 #include "program_runner.h"
 #include "test_util.h"
-#include "vrax.h"
+#include "vrax.hpp"
 
 namespace vrax::test {
 namespace {
@@ -249,6 +249,35 @@ TEST(Streaming, ReadAndWriteErrors) {
     close(full);
     close(zero);
     close(directory);
+}
+
+// The C++ interface: vectors both ways, vrax::error with the code, and a callback's own exception
+// carried out of the call.
+TEST(CppInterface, VectorsErrorsAndCallbackExceptions) {
+    const Bytes input = generate(Shape::text, 150000, 12);
+    const Bytes stream = vrax::compress("vrax3-64k", input, 2);
+    EXPECT_TRUE(stream == compress("vrax3-64k", input, 1));
+    EXPECT_TRUE(vrax::decompress("vrax3-64k", stream, 3) == input);
+
+    Bytes small(input.size() - 1);
+    try {
+        vrax::decompress("vrax3-64k", stream, small, 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const vrax::error& e) {
+        EXPECT_EQ(e.code(), VRAX_ERROR_DST_TOO_SMALL);
+        EXPECT_NE(std::string(e.what()).find("block 3"), std::string::npos) << e.what();
+    }
+
+    struct Full : std::exception {};
+    std::size_t at = 0;
+    auto read = [&](std::span<std::uint8_t> buffer) {
+        const std::size_t n = std::min(buffer.size(), input.size() - at);
+        std::memcpy(buffer.data(), input.data() + at, n);
+        at += n;
+        return n;
+    };
+    EXPECT_THROW(vrax::compress_stream("vrax1", read, [](std::span<const std::uint8_t>) { throw Full(); }),
+                 Full);
 }
 
 }  // namespace
