@@ -114,34 +114,33 @@ private:
 
 #endif
 
-// The compressor's own form of the table. It holds the same positions in the same slots as the
-// decompressor's, each with the tag of its three bytes above it (tagged_position.h): a set in
-// which no entry has the tag of the current three bytes holds no candidate for a copy, and one
-// vector compare of the eight entries finds that without loading a single candidate.
+// The compressor's own form of the table: the decompressor's WaySets, whose entries carry the tag
+// of their position's three bytes above it (tagged_position.h). It holds the same positions in
+// the same slots, since the ways' rule of insertion is the one WaySets keeps. A set in which no
+// entry has the tag of the current three bytes holds no candidate for a copy, and one vector
+// compare of the eight entries finds that without loading a single candidate.
 // PendingInsertions keeps a key per position (TaggedPositions::key, with the set's first slot).
 class TaggedSets {
 public:
-    TaggedSets(std::uint32_t* slots, std::uint32_t in_size) : slots_(slots), tags_(in_size) {
-        vrax::fill_slot_table(slots_);
+    TaggedSets(std::uint32_t* slots, std::uint32_t in_size) : sets_{slots}, tags_(in_size) {
+        vrax::fill_slot_table(slots);
     }
 
     void insert(std::uint32_t key, std::uint32_t position) {
         using vrax::TaggedPositions;
-        slots_[TaggedPositions::slot_of(key) + cycle_] = TaggedPositions::entry(key, position);
-        cycle_ = (cycle_ + 1) & (WAYS - 1);
+        sets_.insert(TaggedPositions::slot_of(key), TaggedPositions::entry(key, position));
     }
 
-    const std::uint32_t* set(std::uint32_t first) const { return slots_ + first; }
+    const std::uint32_t* set(std::uint32_t first) const { return sets_.slots + first; }
     const vrax::TaggedPositions& tags() const { return tags_; }
 
     // False when no entry of the set of `first` has `tag`: then none agrees on three bytes.
     bool may_match(std::uint32_t first, std::uint32_t tag) const {
-        return any_way_may_match(slots_ + first, tags_, tag);
+        return any_way_may_match(sets_.slots + first, tags_, tag);
     }
 
 private:
-    std::uint32_t* slots_;
-    std::uint32_t cycle_ = 0;  // the way that the next insertion overwrites, shared by all sets
+    vrax3a::WaySets sets_;
     vrax::TaggedPositions tags_;
 };
 
