@@ -200,15 +200,16 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         // complement of the longest prefix has bit 18 set, so it is never 0.
         const auto best_len = std::uint32_t(std::countr_zero(~longest));
         long_copies = best_len >= 16;
-        // The way to name, which only this item's bytes need: each way scores prefix × 8 +
-        // (7 - way), so the highest score is the longest prefix at the lowest way.
-        std::uint32_t best = 0;
-        VRAX_UNROLL(8)
-        for (std::uint32_t w = 0; w < WAYS; ++w) best = std::max(best, prefix[w] << 3 | (WAYS - 1 - w));
-        const std::uint32_t best_way = WAYS - 1 - (best & 7);
         // All eight lookups are done; only now may this item insert anything. The copy's own
         // position goes into the set of the slot it names, which is p's set.
         if (best_len >= vrax3a::LENGTH_BIAS) {
+            // The way to name, which only this item's bytes need: each way scores prefix × 8 +
+            // (7 - way), so the highest score is the longest prefix at the lowest way.
+            std::uint32_t best = 0;
+            VRAX_UNROLL(8)
+            for (std::uint32_t w = 0; w < WAYS; ++w)
+                best = std::max(best, prefix[w] << 3 | (WAYS - 1 - w));
+            const std::uint32_t best_way = WAYS - 1 - (best & 7);
             pending.copy(table, i, key);
             return emit_copy(op, first + best_way, best_len - vrax3a::LENGTH_BIAS, best_len);
         }
