@@ -301,7 +301,7 @@ public:
         std::memset(t_.pairs, 0, sizeof t_.pairs);
         std::memset(t_.edge_slots, 0, sizeof t_.edge_slots);
         for (std::uint32_t k = 0; k < vrax5::ROOT_COUNT; ++k)
-            t_.nodes[k] = vrax5::TrieNode{0, 0, 0, 0, 1, 0};
+            t_.nodes[k] = vrax5::TrieNode{0, 0, 1, 0};
     }
 
     // The item at p, as PhraseTree::code.
@@ -353,7 +353,7 @@ private:
     // The greatest byte below `byte`, or the least above it, of the children of a node with a
     // bitmap; -1 for none.
     int child_below(std::uint32_t node, std::uint32_t byte) const {
-        const std::uint64_t* const bits = t_.child_sets[t_.nodes[node].child_set];
+        const std::uint64_t* const bits = t_.child_sets[t_.nodes[node].child_set].bits;
         for (int w = int(byte >> 6); w >= 0; --w) {
             std::uint64_t x = bits[w];
             if (w == int(byte >> 6)) x &= (std::uint64_t(1) << (byte & 63)) - 1;
@@ -362,7 +362,7 @@ private:
         return -1;
     }
     int child_above(std::uint32_t node, std::uint32_t byte) const {
-        const std::uint64_t* const bits = t_.child_sets[t_.nodes[node].child_set];
+        const std::uint64_t* const bits = t_.child_sets[t_.nodes[node].child_set].bits;
         for (int w = int(byte >> 6); w < 4; ++w) {
             std::uint64_t x = bits[w];
             if (w == int(byte >> 6)) x &= ~std::uint64_t(1) << (byte & 63);
@@ -386,7 +386,8 @@ private:
         std::uint32_t less = match;
         if (below >= 0) {
             less = child(match, std::uint32_t(below));
-            if (t_.nodes[less].child_set != 0) less = t_.nodes[less].last;
+            if (const std::uint32_t set = t_.nodes[less].child_set; set != 0)
+                less = t_.child_sets[set].last;
         }
         std::uint32_t greater = 0;  // none
         for (std::uint32_t j = m; j >= 1; --j) {
@@ -412,12 +413,12 @@ private:
         }
         t_.edges[number] = parent << 8 | byte;
         vrax5::TrieNode& up = t_.nodes[parent];
-        t_.nodes[number] = vrax5::TrieNode{0, 0, up.first_child, 0, std::uint8_t(m + 1), 0};
+        t_.nodes[number] = vrax5::TrieNode{0, 0, std::uint8_t(m + 1), 0};
         // Whether the new phrase is the parent's greatest child follows the data, so it is kept
-        // free of branches. A node without children holds 0 as its greatest child's byte.
-        const bool greatest = (up.first_child == 0) | (byte > up.greatest_child);
-        up.first_child = std::uint16_t(number);
-        up.greatest_child = std::max(up.greatest_child, std::uint8_t(byte));
+        // free of branches.
+        const bool greatest = byte + 1 > up.greatest_child;
+        up.greatest_child = std::max(up.greatest_child, std::uint16_t(byte + 1));
+        up.children = std::uint8_t(up.children + (up.children != 255));
         // Marks are kept for the whole path from the root down, so an unmarked root means no
         // marked node on the path.
         if (t_.nodes[path[1]].child_set != 0) [[unlikely]] {
@@ -428,7 +429,7 @@ private:
     }
 
     void set_bit(std::uint32_t child_set, std::uint32_t byte) {
-        t_.child_sets[child_set][byte >> 6] |= std::uint64_t(1) << (byte & 63);
+        t_.child_sets[child_set].bits[byte >> 6] |= std::uint64_t(1) << (byte & 63);
     }
 
     // The new greatest child of path[m], `number`, becomes the last phrase below each marked
@@ -436,9 +437,9 @@ private:
     void update_last(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
                      std::uint32_t number) {
         for (std::uint32_t j = m;; --j) {
-            vrax5::TrieNode& node = t_.nodes[path[j]];
-            if (node.child_set != 0) node.last = std::uint16_t(number);
-            if (j == 1 || t_.nodes[path[j - 1]].greatest_child != key[j - 1]) return;
+            if (const std::uint32_t set = t_.nodes[path[j]].child_set; set != 0)
+                t_.child_sets[set].last = std::uint16_t(number);
+            if (j == 1 || t_.nodes[path[j - 1]].greatest_child != key[j - 1] + 1u) return;
         }
     }
 
@@ -449,20 +450,27 @@ private:
         for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].child_set == 0; --j) {
             vrax5::TrieNode& node = t_.nodes[path[j]];
             node.child_set = std::uint16_t(next_child_set_++);
-            std::uint64_t* const bits = t_.child_sets[node.child_set];
-            std::fill(bits, bits + 4, 0);
-            for (std::uint32_t c = node.first_child; c != 0; c = t_.nodes[c].next_sibling)
-                set_bit(node.child_set, t_.edges[c] & 0xFF);
+            vrax5::ChildSet& set = t_.child_sets[node.child_set];
+            std::fill(set.bits, set.bits + 4, 0);
+            // Its children's bytes, looked up from the greatest down until all are found (all
+            // bytes for a node of 255 or more children).
+            std::uint32_t left = node.children == 255 ? 256 : node.children;
+            for (std::uint32_t byte = node.greatest_child; left != 0 && byte-- != 0;) {
+                if (child(path[j], byte) != 0) {
+                    set_bit(node.child_set, byte);
+                    --left;
+                }
+            }
             // The last phrase below: that of the child on the path, marked just before, or a
             // walk down the greatest children of another.
-            std::uint32_t last = child(path[j], node.greatest_child);
-            if (node.greatest_child == key[j] && j < m) {
-                last = t_.nodes[last].last;
+            std::uint32_t last = child(path[j], node.greatest_child - 1u);
+            if (node.greatest_child == key[j] + 1u && j < m) {
+                last = t_.child_sets[t_.nodes[last].child_set].last;
             } else {
-                while (t_.nodes[last].first_child != 0)
-                    last = child(last, t_.nodes[last].greatest_child);
+                while (t_.nodes[last].greatest_child != 0)
+                    last = child(last, t_.nodes[last].greatest_child - 1u);
             }
-            node.last = std::uint16_t(last);
+            set.last = std::uint16_t(last);
         }
         assert(next_child_set_ <= vrax5::CHILD_SET_COUNT);
     }

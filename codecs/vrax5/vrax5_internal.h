@@ -90,12 +90,15 @@ inline constexpr std::uint32_t CHILD_SET_COUNT = 1024;
 
 // What the trie keeps per phrase number.
 struct TrieNode {
-    std::uint16_t last;           // marked: the greatest phrase below this one
-    std::uint16_t first_child;    // the newest child, 0 for none; older ones follow next_sibling
-    std::uint16_t next_sibling;
-    std::uint16_t child_set;      // marked: index of the bitmap of its children's bytes; else 0
-    std::uint8_t length;          // 1 to 255
-    std::uint8_t greatest_child;  // last byte of its greatest child, when it has one
+    std::uint16_t child_set;       // marked: its ChildSet; else 0
+    std::uint16_t greatest_child;  // 1 + the last byte of its greatest child; 0 for no child
+    std::uint8_t length;           // 1 to 255
+    std::uint8_t children;         // how many children it has, up to 255
+};
+// What a marked node keeps besides.
+struct ChildSet {
+    std::uint64_t bits[4];  // bit b set when it has a child whose last byte is b
+    std::uint16_t last;     // the greatest phrase below it
 };
 
 struct SmallBlockTables {
@@ -103,7 +106,7 @@ struct SmallBlockTables {
     std::uint16_t edge_slots[EDGE_SLOTS];
     std::uint32_t edges[SMALL_BLOCK_NODES];  // parent << 8 | last byte, for phrases of 2+ bytes
     TrieNode nodes[SMALL_BLOCK_NODES];
-    std::uint64_t child_sets[CHILD_SET_COUNT][4];  // [0] is never given out
+    ChildSet child_sets[CHILD_SET_COUNT];  // [0] is never given out
 };
 inline constexpr std::uint32_t SMALL_BLOCK_ALIGNMENT = 64;
 
