@@ -55,6 +55,8 @@ public:
     };
     // Up to `n` bytes, copied to `buffer` (which holds n bytes) or left where they are.
     virtual Taken take(std::uint8_t* buffer, std::size_t n) = 0;
+    // True for an input that leaves every byte where it is: it needs no buffer.
+    virtual bool in_place() const { return false; }
 
 protected:
     ~ByteInput() = default;

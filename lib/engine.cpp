@@ -35,7 +35,7 @@ Memory zeroed(std::size_t n) { return Memory(static_cast<std::uint8_t*>(std::cal
 struct Slot {
     enum class State { free, read, coding, done };
 
-    Memory input;                        // the block as read, unless it stays in the caller's memory
+    Memory input;                        // the block as read; none for an input in memory
     Memory output;                       // the coded block
     const std::uint8_t* data = nullptr;  // the block to code
     std::uint32_t size = 0;
@@ -96,9 +96,9 @@ bool Engine::allocate(unsigned workers, unsigned slots) {
     const std::size_t capacity = format_.capacity();
     slots_.resize(slots);
     for (Slot& slot : slots_) {
-        slot.input = untouched(capacity);
+        if (!in_.in_place()) slot.input = untouched(capacity);
         slot.output = untouched(capacity);
-        if (!slot.input || !slot.output) return false;
+        if ((!slot.input && !in_.in_place()) || !slot.output) return false;
     }
     const std::size_t work_size = std::max<std::size_t>(format_.codec.work_memory_size(), 1);
     workers_.resize(workers);

@@ -79,6 +79,7 @@ public:
         at_ += k;
         return taken;
     }
+    bool in_place() const override { return true; }
 
 private:
     const std::uint8_t* data_;
