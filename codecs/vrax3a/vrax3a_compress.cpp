@@ -10,6 +10,7 @@
 #include "fill_string.h"
 #include "item_stream.h"
 #include "slot_table.h"
+#include "slot_window.h"
 #include "tagged_position.h"
 #include "vrax3a.h"
 #include "vrax3a_internal.h"
@@ -160,6 +161,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
     const TaggedPositions tags = table.tags();
     PendingInsertions<TaggedSets> pending;
+    SlotWindow slots(in, in_size, vrax3a::LOOKAHEAD);
     bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
@@ -168,7 +170,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t first = vrax3a::WaySets::key(p);
+        const std::uint32_t first = vrax3a::WaySets::key_of_hash3_slot(slots.slot(i));
         const std::uint32_t tag = tags.tag(p);
         const std::uint32_t key = TaggedPositions::key(first, tag);
         if (!table.may_match(first, tag)) {
@@ -217,6 +219,6 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         return emit_literal(op, *p);
     };
     result->length = compress_items<vrax3a::LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
-        in, in_size, out, code_matched);
+        in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }
