@@ -113,9 +113,7 @@ BlockRead read_record(ByteInput& in, std::uint8_t* buffer, std::uint32_t capacit
         return end;
     }
     if (head.size < 4) return failed_read(StreamError::truncated_length, block_number);
-    const std::uint8_t* f = head.data;
-    const std::uint32_t L = std::uint32_t(f[0]) << 24 | std::uint32_t(f[1]) << 16 |
-                            std::uint32_t(f[2]) << 8 | f[3];
+    const std::uint32_t L = record_length(head.data);
     if (L < BLOCK_HEADER_SIZE || L > capacity) {
         BlockRead refused = failed_read(
             L < BLOCK_HEADER_SIZE ? StreamError::block_too_short : StreamError::block_too_long,

@@ -101,6 +101,12 @@ struct BlockRead {
     StreamOutcome outcome;  // a failure of block `block_number`
 };
 
+// The length field that opens every record: 4 bytes, big-endian.
+inline std::uint32_t record_length(const std::uint8_t* field) {
+    return std::uint32_t(field[0]) << 24 | std::uint32_t(field[1]) << 16 |
+           std::uint32_t(field[2]) << 8 | field[3];
+}
+
 // The next block of plain input: up to `block_size` bytes (`buffer` holds that many).
 BlockRead read_plain_block(ByteInput& in, std::uint8_t* buffer, std::uint32_t block_size,
                            std::uint64_t block_number);

@@ -250,8 +250,7 @@ std::size_t guarded(Call call) {
 std::uint64_t count_records(const std::uint8_t* src, std::size_t size) {
     std::uint64_t records = 0;
     for (std::size_t at = 0; size - at >= 4;) {
-        const std::uint32_t L = std::uint32_t(src[at]) << 24 | std::uint32_t(src[at + 1]) << 16 |
-                                std::uint32_t(src[at + 2]) << 8 | src[at + 3];
+        const std::uint32_t L = record_length(src + at);
         ++records;
         if (L > size - at - 4) break;
         at += 4 + std::size_t(L);
