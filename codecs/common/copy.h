@@ -7,38 +7,50 @@
 #include <cstdint>
 #include <cstring>
 
+#include "item_format.h"
+
 namespace vrax {
-
-// The longest copy any control-word item asks for (length code 15 + 3).
-inline constexpr std::uint32_t MAX_ITEM_COPY = 18;
-
-// Bytes that copy_forward_wide may write from dst on, whatever len (≤ MAX_ITEM_COPY) it copies.
-inline constexpr std::size_t WIDE_COPY_MAX = 32;
 
 // The reference loop: exact, writes dst[0 .. len-1] only.
 inline void copy_forward_exact(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     for (std::size_t k = 0; k < len; ++k) dst[k] = src[k];
 }
 
-// A copy of len ≤ MAX_ITEM_COPY bytes from src, which lies before dst in the same buffer, that
-// may write garbage up to dst + WIDE_COPY_MAX (the caller guarantees that room). Chunks of 16 or
+// Bytes that copy_forward_wide<MAX_LEN> may write from dst on: whole 16-byte chunks.
+constexpr std::size_t wide_copy_reach(std::size_t max_len) { return (max_len + 15) / 16 * 16; }
+
+// A copy of len ≤ MAX_LEN bytes from src, which lies before dst in the same buffer, that may write
+// garbage up to dst + wide_copy_reach(MAX_LEN) (the caller guarantees that room). Chunks of 16 or
 // 8 bytes are only used when the offset is at least the chunk width, so no chunk reads a byte that
-// it has yet to write; offset 1 is a run of one byte.
+// it has yet to write; offset 1 is a run of one byte. Copies of at most 32 bytes (items) run over
+// MAX_LEN bytes whatever len is, so that they do not branch on the length; longer ones (phrases)
+// stop at the chunk that reaches len.
+template <std::size_t MAX_LEN>
 inline void copy_forward_wide(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
-    std::size_t offset = std::size_t(dst - src);
+    const std::size_t span = MAX_LEN <= 32 ? MAX_LEN : len;
+    const std::size_t offset = std::size_t(dst - src);
     if (offset >= 16) {
-        std::memcpy(dst, src, 16);
-        std::memcpy(dst + 16, src + 16, 16);
+        for (std::size_t k = 0; k < span; k += 16) std::memcpy(dst + k, src + k, 16);
     } else if (offset >= 8) {
-        std::memcpy(dst, src, 8);
-        std::memcpy(dst + 8, src + 8, 8);
-        std::memcpy(dst + 16, src + 16, 8);
+        for (std::size_t k = 0; k < span; k += 8) std::memcpy(dst + k, src + k, 8);
     } else if (offset == 1) {
-        std::memset(dst, src[0], 24);
+        std::memset(dst, src[0], span);
     } else {
         copy_forward_exact(dst, src, len);
     }
 }
-static_assert(WIDE_COPY_MAX >= 32 && WIDE_COPY_MAX >= 24, "widest chunked write above");
+
+// Bytes that a wide copy of an item may write from its start.
+inline constexpr std::size_t WIDE_COPY_MAX = wide_copy_reach(MAX_ITEM_COPY);
+
+// A copy item's bytes: with WIDE, a wide copy (the decoder's fast loop leaves WIDE_COPY_MAX bytes
+// of room); without, exactly len bytes.
+template <bool WIDE>
+inline void copy_item_bytes(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t len) {
+    if constexpr (WIDE)
+        copy_forward_wide<MAX_ITEM_COPY>(dst, src, len);
+    else
+        copy_forward_exact(dst, src, len);
+}
 
 }  // namespace vrax

@@ -33,13 +33,20 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
         return padded;
     }();
 
-// A copy of len ≤ 18 bytes out of FILL_STRING. WIDE: may write WIDE_COPY_MAX bytes from dst.
+// Carries out a copy item of len bytes at op from what a table entry names: FILL_STRING, or the
+// position `entry` of the output that starts at out. False when that position is not before op,
+// so names no byte written yet. WIDE: may write WIDE_COPY_MAX bytes from op.
 template <bool WIDE>
-inline void copy_from_fill(std::uint8_t* dst, std::uint32_t len) {
-    if constexpr (WIDE)
-        std::memcpy(dst, FILL_STRING_PADDED.data(), WIDE_COPY_MAX);
-    else
-        std::memcpy(dst, FILL_STRING_PADDED.data(), len);
+inline bool copy_from_entry(std::uint8_t* out, std::uint8_t* op, std::uint32_t entry,
+                            std::uint32_t len) {
+    if (entry == FILL_POSITION) {
+        std::memcpy(op, FILL_STRING_PADDED.data(), WIDE ? WIDE_COPY_MAX : len);
+        return true;
+    }
+    if (entry >= std::size_t(op - out)) [[unlikely]]
+        return false;
+    copy_item_bytes<WIDE>(op, out + entry, len);
+    return true;
 }
 
 }  // namespace vrax

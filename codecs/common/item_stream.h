@@ -19,6 +19,7 @@
 #include "codec.h"
 #include "compiler.h"
 #include "copy.h"
+#include "item_format.h"
 
 namespace vrax {
 
@@ -33,7 +34,7 @@ inline std::uint32_t emit_literal(std::uint8_t*& op, std::uint8_t byte) {
 // the input bytes that the copy stands for.
 inline std::uint32_t emit_copy(std::uint8_t*& op, std::uint32_t number, std::uint32_t code,
                                std::uint32_t len) {
-    assert(number < 4096 && code < 16);
+    assert(number < TABLE_ENTRIES && code < 16);
     op[0] = std::uint8_t((number >> 8) << 4 | code);
     op[1] = std::uint8_t(number);
     op += 2;

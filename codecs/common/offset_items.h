@@ -68,10 +68,7 @@ struct OffsetCopyItems {
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {
         if (offset == 0 || offset > std::size_t(op - out)) [[unlikely]]
             return false;
-        if constexpr (WIDE)
-            copy_forward_wide(op, op - offset, len);
-        else
-            copy_forward_exact(op, op - offset, len);
+        copy_item_bytes<WIDE>(op, op - offset, len);
         return true;
     }
 };

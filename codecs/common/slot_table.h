@@ -21,17 +21,16 @@
 #include "codec.h"
 #include "copy.h"
 #include "fill_string.h"
+#include "item_format.h"
 #include "item_stream.h"
 #include "work_memory.h"
 
 namespace vrax {
 
-// Both codecs' tables have 4096 slots of 32 bits: 16 KiB of the working memory.
-inline constexpr std::uint32_t SLOT_TABLE_ENTRIES = 4096;
-
-// The state at the start of every coding call: every slot names the fill string.
+// The state at the start of every coding call: every slot (TABLE_ENTRIES of 32 bits, 16 KiB of
+// the working memory) names the fill string.
 inline void fill_slot_table(std::uint32_t* slots) {
-    std::fill_n(slots, SLOT_TABLE_ENTRIES, FILL_POSITION);
+    std::fill_n(slots, TABLE_ENTRIES, FILL_POSITION);
 }
 
 // Compressor side: the keys of up to two literals coded at matched offsets just before the
@@ -74,7 +73,7 @@ private:
 template <class Table>
 class SlotCopyItems {
 public:
-    static constexpr std::uint32_t LENGTH_BIAS = 3;
+    static constexpr std::uint32_t LENGTH_BIAS = vrax::LENGTH_BIAS;
 
     explicit SlotCopyItems(Table table) : table_(table) {}
 
@@ -89,18 +88,9 @@ public:
     template <bool WIDE>
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t slot, std::uint32_t len) {
         const auto o = std::uint32_t(op - out);
-        const std::uint32_t position = table_.entry(slot);
-        if (position == FILL_POSITION) {
-            copy_from_fill<WIDE>(op, len);
-        } else {
-            // Cannot fail: every inserted position is below the output position at that time.
-            if (position >= o) [[unlikely]]
-                return false;
-            if constexpr (WIDE)
-                copy_forward_wide(op, out + position, len);
-            else
-                copy_forward_exact(op, out + position, len);
-        }
+        // Cannot fail: every inserted position is below the output position at that time.
+        if (!copy_from_entry<WIDE>(out, op, table_.entry(slot), len)) [[unlikely]]
+            return false;
         // The pending literals' three bytes end at op[1] at the latest, inside this copy (len ≥ 3).
         if (literals_ >= 1) insert(out, op - literals_);
         if (literals_ == 2) insert(out, op - 1);

@@ -5,6 +5,7 @@
 
 #include "compiler.h"
 #include "entry.h"
+#include "item_format.h"
 #include "item_stream.h"
 #include "offset_items.h"
 #include "slot_window.h"
@@ -16,9 +17,9 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     using namespace vrax;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    // Positions, every one 0 at the start (see code_offset_item), on the stack and cleared once
-    // per call: no state survives to the next call.
-    std::uint32_t table[vrax1::TABLE_ENTRIES];
+    // The hash table: positions, every one 0 at the start (see code_offset_item), on the stack
+    // and cleared once per call: no state survives to the next call.
+    std::uint32_t table[TABLE_ENTRIES];
     std::memset(table, 0, sizeof table);
     SlotWindow slots(in, in_size, vrax1::LOOKAHEAD);
 

@@ -15,8 +15,4 @@ inline constexpr std::uint32_t MAX_COPY = 15 + LENGTH_BIAS;
 // The match length is counted over 16 bytes at p, which the look-ahead guarantees are readable.
 static_assert(MAX_COPY == LOOKAHEAD);
 
-// The compressor's hash table: 4096 positions of 32 bits, all 0 at the start of every call (an
-// entry no position has written acts as empty; see code_offset_item).
-inline constexpr std::uint32_t TABLE_ENTRIES = 4096;
-
 }  // namespace vrax1

@@ -20,13 +20,13 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     // the items of an empty table (see code_offset_item). An entry left by an earlier call is an
     // offset into the same source buffer and is used just like one from this call.
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
-    SlotWindow slots(in, in_size, vrax1a::LOOKAHEAD);
+    SlotWindow slots(in, in_size, LOOKAHEAD);
 
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
-        return code_offset_item<vrax1a::MAX_COPY, vrax1a::LENGTH_BIAS, true>(in, in_size, table,
-                                                                             slots.slot(i), i, op);
+        return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, true>(in, in_size, table, slots.slot(i),
+                                                                  i, op);
     };
     result->length =
-        compress_items<vrax1a::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }

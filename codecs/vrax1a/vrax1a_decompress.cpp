@@ -11,6 +11,6 @@ CodecStatus vrax1a_decompress(void*, const std::uint8_t* in, std::uint32_t in_si
                               std::uint8_t* out, std::uint32_t out_cap, CodecResult* result) {
     using namespace vrax;
     if (!is_coded_block(in, in_size)) return decode_stored_block(in, in_size, out, out_cap, result);
-    OffsetCopyItems<vrax1a::LENGTH_BIAS> items;
+    OffsetCopyItems<LENGTH_BIAS> items;
     return decode_items(in, in_size, out, out_cap, result, items);
 }

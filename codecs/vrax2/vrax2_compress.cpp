@@ -26,7 +26,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     // Every slot starts at phrase 0 and phrase 0 starts as the fill string, so the first item of a
     // block is compared with the fill string; no other entry is read before an item writes it.
     std::uint16_t* const hash = aligned_work_memory<std::uint16_t>(work_memory);
-    std::uint32_t* const phrase = reinterpret_cast<std::uint32_t*>(hash + vrax2::HASH_SLOTS);
+    std::uint32_t* const phrase = reinterpret_cast<std::uint32_t*>(hash + TABLE_ENTRIES);
     std::memset(hash, 0, vrax2::HASH_TABLE_BYTES);
     phrase[0] = FILL_POSITION;
     std::uint32_t k = 0;  // the number the next matched item takes
@@ -49,12 +49,12 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
             // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier
             // position because it lies before p, and the fill string because it is padded.
             const std::uint32_t len = match_length_18(p, tags.bytes(in, candidate));
-            if (len >= vrax2::MIN_COPY)
-                return emit_copy(op, number, len - vrax2::LENGTH_BIAS, len);
+            if (len >= LENGTH_BIAS)
+                return emit_copy(op, number, len - LENGTH_BIAS, len);
         }
         return emit_literal(op, *p);
     };
     result->length =
-        compress_items<vrax2::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
     return CodecStatus::ok;
 }

@@ -21,7 +21,7 @@ static_assert(UNSET_POSITION != vrax::FILL_POSITION);
 
 // Copy items name a phrase number; the source is where the item that last took it started.
 struct PhraseCopyItems {
-    static constexpr std::uint32_t LENGTH_BIAS = vrax2::LENGTH_BIAS;
+    static constexpr std::uint32_t LENGTH_BIAS = vrax::LENGTH_BIAS;
 
     std::uint32_t* phrase;
     std::uint32_t k = 0;  // the number the next item takes
@@ -40,17 +40,7 @@ struct PhraseCopyItems {
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t number, std::uint32_t len) {
         const std::uint32_t source = phrase[number];
         record(out, op);
-        if (source == vrax::FILL_POSITION) {
-            vrax::copy_from_fill<WIDE>(op, len);
-            return true;
-        }
-        if (source >= std::size_t(op - out)) [[unlikely]]
-            return false;
-        if constexpr (WIDE)
-            vrax::copy_forward_wide(op, out + source, len);
-        else
-            vrax::copy_forward_exact(op, out + source, len);
-        return true;
+        return vrax::copy_from_entry<WIDE>(out, op, source, len);
     }
 };
 
@@ -65,7 +55,7 @@ CodecStatus vrax2_decompress(void* work_memory, const std::uint8_t* in, std::uin
     // have taken (all of them once the numbers have wrapped), never a position left by an earlier
     // call; entry 0 names the fill string until item 0 takes number 0.
     PhraseCopyItems items{aligned_work_memory<std::uint32_t>(work_memory)};
-    std::fill_n(items.phrase, vrax2::PHRASES, UNSET_POSITION);
+    std::fill_n(items.phrase, vrax::TABLE_ENTRIES, UNSET_POSITION);
     items.phrase[0] = FILL_POSITION;
     // Keeps every real position below UNSET_POSITION; no real block comes near 4 GiB.
     out_cap = std::min(out_cap, UNSET_POSITION);

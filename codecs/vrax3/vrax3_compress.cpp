@@ -60,14 +60,14 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const std::uint32_t entry = table.entry(slot);
         if (tags.may_match(entry, tag)) {
             const std::uint32_t len = match_length_18(p, tags.bytes(in, entry));
-            if (len >= vrax3::LENGTH_BIAS) {
+            if (len >= LENGTH_BIAS) {
                 pending.copy(table, i, key);
-                return emit_copy(op, slot, len - vrax3::LENGTH_BIAS, len);
+                return emit_copy(op, slot, len - LENGTH_BIAS, len);
             }
         }
         pending.literal(table, i, key);
         return emit_literal(op, *p);
     };
-    result->length = compress_items<vrax3::LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+    result->length = compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
     return CodecStatus::ok;
 }

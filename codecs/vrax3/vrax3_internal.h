@@ -4,17 +4,13 @@
 #include <cstdint>
 
 #include "hash3.h"
+#include "item_format.h"
 #include "slot_table.h"
 
 namespace vrax3 {
 
-// A copy needs 18 bytes of look-ahead; items in the last 17 bytes of a block are literals.
-inline constexpr std::uint32_t LOOKAHEAD = 18;
-// Copy lengths are length code + 3, so 3 to 18.
-inline constexpr std::uint32_t LENGTH_BIAS = 3;
-
 inline constexpr std::uint32_t WORK_SIZE = 16400;
-static_assert(vrax::SLOT_TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
+static_assert(vrax::TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
 
 // The table as the shared slot-table code sees it: a key is a slot, and an insertion replaces
 // whatever the slot held.

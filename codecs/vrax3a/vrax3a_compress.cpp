@@ -161,7 +161,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
     const TaggedPositions tags = table.tags();
     PendingInsertions<TaggedSets> pending;
-    SlotWindow slots(in, in_size, vrax3a::LOOKAHEAD);
+    SlotWindow slots(in, in_size, LOOKAHEAD);
     bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
@@ -204,7 +204,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         long_copies = best_len >= 16;
         // All eight lookups are done; only now may this item insert anything. The copy's own
         // position goes into the set of the slot it names, which is p's set.
-        if (best_len >= vrax3a::LENGTH_BIAS) {
+        if (best_len >= LENGTH_BIAS) {
             // The way to name, which only this item's bytes need: each way scores prefix × 8 +
             // (7 - way), so the highest score is the longest prefix at the lowest way.
             std::uint32_t best = 0;
@@ -213,12 +213,12 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
                 best = std::max(best, prefix[w] << 3 | (WAYS - 1 - w));
             const std::uint32_t best_way = WAYS - 1 - (best & 7);
             pending.copy(table, i, key);
-            return emit_copy(op, first + best_way, best_len - vrax3a::LENGTH_BIAS, best_len);
+            return emit_copy(op, first + best_way, best_len - LENGTH_BIAS, best_len);
         }
         pending.literal(table, i, key);
         return emit_literal(op, *p);
     };
-    result->length = compress_items<vrax3a::LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
+    result->length = compress_items<LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
         in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }

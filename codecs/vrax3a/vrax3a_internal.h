@@ -4,20 +4,15 @@
 #include <cstdint>
 
 #include "hash3.h"
+#include "item_format.h"
 #include "slot_table.h"
 
 namespace vrax3a {
 
-// A copy needs 18 bytes of look-ahead; items in the last 17 bytes of a block are literals.
-inline constexpr std::uint32_t LOOKAHEAD = 18;
-// Copy lengths are length code + 3, so 3 to 18; no candidate is followed further than 18 bytes.
-inline constexpr std::uint32_t LENGTH_BIAS = 3;
-inline constexpr std::uint32_t MAX_LENGTH = 18;
-
-// 4096 slots of 32 bits as 512 sets of 8 ways: slot = set * 8 + way.
+// TABLE_ENTRIES (4096) slots of 32 bits as 512 sets of 8 ways: slot = set * 8 + way.
 inline constexpr std::uint32_t WAYS = 8;
 inline constexpr std::uint32_t WORK_SIZE = 16400;
-static_assert(vrax::SLOT_TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
+static_assert(vrax::TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
 
 // The table as the shared slot-table code sees it. A key is the first slot of a set; one cycle
 // counter, shared by all sets, picks the way that the next insertion overwrites.

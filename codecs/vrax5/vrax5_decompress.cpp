@@ -12,26 +12,11 @@
 
 namespace {
 
-// A phrase copy writes at most 256 bytes, since a phrase's length less one is kept in 8 bits.
-// The wide copy rounds up to whole 8- or 16-byte chunks, which stays within 256 bytes as well.
+// A phrase copy writes at most 256 bytes, since a phrase's length less one is kept in 8 bits. A
+// phrase named by an item started at least len - 1 bytes back, so at most its last byte overlaps
+// the copy.
 constexpr std::uint32_t MAX_PHRASE_COPY = 256;
-constexpr std::size_t WIDE_ROOM = MAX_PHRASE_COPY;
-static_assert((MAX_PHRASE_COPY + 15) / 16 * 16 <= WIDE_ROOM);
-
-// Copies len bytes from src to dst (src before dst in the same buffer) with the result of the
-// forward byte loop, writing up to dst + 255 whatever len is. A phrase named by an item started
-// at least len - 1 bytes back, so at most its last byte overlaps the copy; chunks of w bytes are
-// used only when the offset is at least w, so no chunk reads a byte it has yet to write.
-void copy_phrase_wide(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t len) {
-    const std::size_t offset = std::size_t(dst - src);
-    if (offset >= 16) {
-        for (std::uint32_t i = 0; i < len; i += 16) std::memcpy(dst + i, src + i, 16);
-    } else if (offset >= 8) {
-        for (std::uint32_t i = 0; i < len; i += 8) std::memcpy(dst + i, src + i, 8);
-    } else {
-        vrax::copy_forward_exact(dst, src, len);
-    }
-}
+constexpr std::size_t WIDE_ROOM = vrax::wide_copy_reach(MAX_PHRASE_COPY);
 
 struct Decoder {
     vrax5::DecompressorTables* tables;
@@ -70,7 +55,7 @@ struct Decoder {
                 continue;
             }
             if (room >= WIDE_ROOM) {
-                copy_phrase_wide(op, out + from, len);
+                vrax::copy_forward_wide<MAX_PHRASE_COPY>(op, out + from, len);
             } else {
                 if (len > room) [[unlikely]]
                     return CodecStatus::too_long;
