@@ -49,7 +49,7 @@ enum class SpareBits { zero, one };
 // How the 16 items of a group are coded. Unrolled, each item's flag bit lands at a fixed place
 // and no loop branch, whose exit the data-dependent branches inside would hide from the
 // predictor, is left; that suits a small per-item step. A large one (VRAX3-A's eight-way search)
-// copied sixteen times outgrows the instruction caches and runs faster in a loop.
+// copied sixteen times would outgrow the instruction caches, so it keeps its loop.
 enum class GroupLoop { unrolled, rolled };
 
 // A coding attempt may overrun the input length by one 16-item group (32 bytes) before the test
@@ -152,11 +152,11 @@ static_assert(FAST_GROUP_OUT >= 16 * MAX_ITEM_COPY, "a group must also fit when 
 
 // Codecs whose literals need no table work copy a run of literals with one 16-byte move. A move
 // happens only while an item of the group is left, so after at most 15 items: it starts at most
-// 30 item bytes into the group and reads 16 bytes from there; it starts at most 15 × 18 output
-// bytes into the group and writes 16.
+// 2 + 15 × 2 input bytes into the group and reads 16 bytes from there; it starts at most 15 × 18
+// output bytes into the group and writes 16.
 inline constexpr std::uint32_t LITERAL_RUN_WIDTH = 16;
-inline constexpr std::uint32_t FAST_GROUP_IN_RUNS = 2 + 31 + LITERAL_RUN_WIDTH;
-static_assert(2 + 15 * 2 + LITERAL_RUN_WIDTH <= FAST_GROUP_IN_RUNS);
+inline constexpr std::uint32_t FAST_GROUP_IN_RUNS = 2 + 15 * 2 + LITERAL_RUN_WIDTH;
+static_assert(FAST_GROUP_IN <= FAST_GROUP_IN_RUNS, "the group's own items fit as well");
 static_assert(15 * MAX_ITEM_COPY + LITERAL_RUN_WIDTH <= FAST_GROUP_OUT);
 
 template <class Items>
