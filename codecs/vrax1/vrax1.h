@@ -12,7 +12,7 @@
 CodecRoutine vrax1_compress;
 
 // Decodes one block into out; CodecStatus::malformed for a block this codec could not have written
-// (a copy offset of 0 or before the output's start, items past the block, output past out_cap).
-// Copy length codes 0 and 1 (copies of 1 and 2 bytes) are decoded although the compressor never
+// (a copy offset of 0 or before the output's start, items past the block), CodecStatus::too_long
+// for output past out_cap. Copy length codes 0 and 1 (copies of 1 and 2 bytes) are decoded although the compressor never
 // writes them. work_memory is unused.
 CodecRoutine vrax1_decompress;

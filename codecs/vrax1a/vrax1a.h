@@ -16,6 +16,6 @@ CodecCall vrax1a_codec_call;
 CodecRoutine vrax1a_compress;
 
 // Decodes one block into out; CodecStatus::malformed for a block this codec could not have written
-// (a copy before the output's start, items past the block, output past out_cap). Ignores
-// work_memory.
+// (a copy before the output's start, items past the block), CodecStatus::too_long for output past
+// out_cap. Ignores work_memory.
 CodecRoutine vrax1a_decompress;

@@ -18,6 +18,7 @@ CodecCall vrax2_codec_call;
 CodecRoutine vrax2_compress;
 
 // Decodes one block into out; CodecStatus::malformed for a block this codec could not have written
-// (a copy naming a phrase number that no item of the block has taken, items past the block,
-// output past out_cap). Uses work_memory as scratch; nothing from an earlier call is reachable.
+// (a copy naming a phrase number that no item of the block has taken, items past the block),
+// CodecStatus::too_long for output past out_cap. Uses work_memory as scratch; nothing from an
+// earlier call is reachable.
 CodecRoutine vrax2_decompress;

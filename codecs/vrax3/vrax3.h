@@ -15,5 +15,6 @@ CodecCall vrax3_codec_call;
 CodecRoutine vrax3_compress;
 
 // Decodes one block into out; CodecStatus::malformed for a block this codec could not have written
-// (items past the block, output past out_cap). Uses work_memory as scratch for its table.
+// (items past the block), CodecStatus::too_long for output past out_cap. Uses work_memory as
+// scratch for its table.
 CodecRoutine vrax3_decompress;

@@ -16,5 +16,6 @@ CodecCall vrax3a_codec_call;
 CodecRoutine vrax3a_compress;
 
 // Decodes one block into out; CodecStatus::malformed for a block this codec could not have written
-// (items past the block, output past out_cap). Uses work_memory as scratch for its table.
+// (items past the block), CodecStatus::too_long for output past out_cap. Uses work_memory as
+// scratch for its table.
 CodecRoutine vrax3a_decompress;

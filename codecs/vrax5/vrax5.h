@@ -20,6 +20,6 @@ CodecRoutine vrax5_compress;
 
 // Decodes one block into out. A coded block of odd length, or one whose items start at an odd
 // address, gives CodecStatus::failed with the decoder's message; a phrase number not yet
-// defined in the block, output past out_cap, or a block shorter than its header gives
-// CodecStatus::malformed. Never reads or writes outside the two buffers.
+// defined in the block, or a block shorter than its header, gives CodecStatus::malformed; output
+// past out_cap gives CodecStatus::too_long. Never reads or writes outside the two buffers.
 CodecRoutine vrax5_decompress;
