@@ -1,4 +1,4 @@
-// What every codec's entry point does the same way: the identity texts, the action switch and the
+// What every codec's entry point does the same way: the identity record, the action switch and the
 // destination check of a compressor.
 #pragma once
 
@@ -8,11 +8,15 @@
 
 namespace vrax {
 
-// The maker's texts, alike in every identity record; `notice` repeats the copyright.
-inline constexpr const char* IDENTITY_COPYRIGHT =
-    "Copyright (c) the VRAX authors. Free to use, copy and modify.";
-inline constexpr const char* IDENTITY_AUTHOR = "The VRAX authors";
-inline constexpr const char* IDENTITY_AFFILIATION = "The VRAX project";
+// An identity record. The maker's texts are alike in every codec, and `notice` repeats the
+// copyright.
+constexpr AlgorithmIdentity make_identity(std::uint32_t id, std::uint32_t memory, const char* name,
+                                          const char* version, const char* date) {
+    constexpr const char* COPYRIGHT = "Copyright (c) the VRAX authors. Free to use, copy and modify.";
+    constexpr const char* AUTHOR = "The VRAX authors";
+    constexpr const char* AFFILIATION = "The VRAX project";
+    return {id, memory, name, version, date, COPYRIGHT, AUTHOR, AFFILIATION, COPYRIGHT};
+}
 
 // The switch behind every codec_call: identify, compress, decompress, and nothing at all for any
 // other action.

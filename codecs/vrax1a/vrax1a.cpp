@@ -4,11 +4,8 @@
 #include "entry.h"
 #include "vrax1a_internal.h"
 
-const AlgorithmIdentity vrax1a_identity = {
-    0x4B3E387B,           vrax1a::WORK_SIZE,          "VRAX1-A",
-    "1.0",                "22-Jun-1991",              vrax::IDENTITY_COPYRIGHT,
-    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
-};
+const AlgorithmIdentity vrax1a_identity =
+    vrax::make_identity(0x4B3E387B, vrax1a::WORK_SIZE, "VRAX1-A", "1.0", "22-Jun-1991");
 
 CodecStatus vrax1a_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* in,
                               std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,

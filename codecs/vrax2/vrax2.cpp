@@ -4,11 +4,8 @@
 #include "entry.h"
 #include "vrax2_internal.h"
 
-const AlgorithmIdentity vrax2_identity = {
-    0x3D8F733A,            vrax2::WORK_SIZE,           "VRAX2",
-    "1.0",                 "25-Nov-1990",              vrax::IDENTITY_COPYRIGHT,
-    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
-};
+const AlgorithmIdentity vrax2_identity =
+    vrax::make_identity(0x3D8F733A, vrax2::WORK_SIZE, "VRAX2", "1.0", "25-Nov-1990");
 
 CodecStatus vrax2_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* in,
                              std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,

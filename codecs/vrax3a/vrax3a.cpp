@@ -4,11 +4,8 @@
 #include "entry.h"
 #include "vrax3a_internal.h"
 
-const AlgorithmIdentity vrax3a_identity = {
-    0x01B90B91,           vrax3a::WORK_SIZE,          "VRAX3-A",
-    "1.0",                "15-Jul-1990",              vrax::IDENTITY_COPYRIGHT,
-    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
-};
+const AlgorithmIdentity vrax3a_identity =
+    vrax::make_identity(0x01B90B91, vrax3a::WORK_SIZE, "VRAX3-A", "1.0", "15-Jul-1990");
 
 CodecStatus vrax3a_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* in,
                               std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,

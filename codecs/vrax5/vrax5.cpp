@@ -4,11 +4,8 @@
 #include "entry.h"
 #include "vrax5_internal.h"
 
-const AlgorithmIdentity vrax5_identity = {
-    0x4A619944,           vrax5::WORK_SIZE,           "VRAX5",
-    "1.0",                "17-Jul-1990",              vrax::IDENTITY_COPYRIGHT,
-    vrax::IDENTITY_AUTHOR, vrax::IDENTITY_AFFILIATION, vrax::IDENTITY_COPYRIGHT,
-};
+const AlgorithmIdentity vrax5_identity =
+    vrax::make_identity(0x4A619944, vrax5::WORK_SIZE, "VRAX5", "1.0", "17-Jul-1990");
 
 CodecStatus vrax5_codec_call(std::uint16_t action, void* work_memory, const std::uint8_t* in,
                              std::uint32_t in_size, std::uint8_t* out, std::uint32_t out_cap,
