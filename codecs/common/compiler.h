@@ -12,6 +12,8 @@
 // Forces inlining of a function or lambda that is called from several places in a hot loop, where
 // a call would move its state out of registers.
 #define VRAX_ALWAYS_INLINE __attribute__((always_inline))
+// Keeps a rarely called function out of line, so that its code stays out of the caller's loop.
+#define VRAX_NOINLINE __attribute__((noinline))
 
 // Asks the compiler to unroll the loop that follows n times: _Pragma takes a string, and the
 // macro builds it.

@@ -38,7 +38,7 @@ public:
 
 private:
     // Computes the slots of [i, i + SPAN), as far as the limit.
-    __attribute__((noinline)) void fill(std::uint32_t i) {
+    VRAX_NOINLINE void fill(std::uint32_t i) {
         base_ = i;
         end_ = std::min(limit_, i + SPAN);
         std::uint32_t j = i;
