@@ -328,11 +328,18 @@ public:
                 path[m + 1] = std::uint16_t(node);
             }
         }
-        if (m < vrax5::MAX_PHRASE_LENGTH && !left_out(path, m, key)) add(path, m, key, slot, number);
+        if (m < vrax5::MAX_PHRASE_LENGTH && !left_out(path, m, key)) {
+            add(path, m, key, slot, number);
+        } else {
+            t_.edges[number] = NOT_IN_TRIE;
+        }
         return {node, m};
     }
 
 private:
+    // The edge of a phrase number given out unused.
+    static constexpr std::uint32_t NOT_IN_TRIE = ~std::uint32_t(0);
+
     static std::uint32_t pair_index(const std::uint8_t* p) {
         return std::uint32_t(p[0]) << 8 | p[1];
     }
@@ -412,20 +419,41 @@ private:
             t_.edge_slots[slot] = std::uint16_t(number);
         }
         t_.edges[number] = parent << 8 | byte;
-        vrax5::TrieNode& up = t_.nodes[parent];
         t_.nodes[number] = vrax5::TrieNode{0, 0, std::uint8_t(m + 1), 0};
-        // Whether the new phrase is the parent's greatest child follows the data, so it is kept
-        // free of branches.
+        // Marks are kept for the whole path from the root down, so an unmarked root means no
+        // marked node on the path; and only below a marked root does a parent learn of its new
+        // child at once (see TrieNode).
+        if (t_.nodes[path[1]].child_set != 0) [[unlikely]] note_child(path, m, key, number);
+        if (m + 1 == vrax5::MAX_PHRASE_LENGTH) [[unlikely]] mark(path, m, key, number);
+    }
+
+    // The parent's count and greatest child, its bitmap when it is marked, and the last phrase
+    // of marked ancestors, for phrase `number`, new below a marked root.
+    void note_child(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+                    std::uint32_t number) {
+        vrax5::TrieNode& up = t_.nodes[path[m]];
+        const std::uint32_t byte = key[m];
         const bool greatest = byte + 1 > up.greatest_child;
         up.greatest_child = std::max(up.greatest_child, std::uint16_t(byte + 1));
         up.children = std::uint8_t(up.children + (up.children != 255));
-        // Marks are kept for the whole path from the root down, so an unmarked root means no
-        // marked node on the path.
-        if (t_.nodes[path[1]].child_set != 0) [[unlikely]] {
-            if (up.child_set != 0) set_bit(up.child_set, byte);
-            if (greatest) update_last(path, m, key, number);
+        if (up.child_set != 0) set_bit(up.child_set, byte);
+        if (greatest) update_last(path, m, key, number);
+    }
+
+    // Counts again the children of every node, and finds its greatest child, from the edges of
+    // the phrases up to `number`.
+    void count_children(std::uint32_t number) {
+        for (std::uint32_t c = 0; c <= number; ++c) {
+            t_.nodes[c].greatest_child = 0;
+            t_.nodes[c].children = 0;
         }
-        if (m + 1 == vrax5::MAX_PHRASE_LENGTH) [[unlikely]] mark(path, m, key);
+        for (std::uint32_t c = vrax5::FIRST_PHRASE; c <= number; ++c) {
+            const std::uint32_t edge = t_.edges[c];
+            if (edge == NOT_IN_TRIE) continue;
+            vrax5::TrieNode& up = t_.nodes[edge >> 8];
+            up.greatest_child = std::max(up.greatest_child, std::uint16_t((edge & 0xFF) + 1));
+            up.children = std::uint8_t(up.children + (up.children != 255));
+        }
     }
 
     void set_bit(std::uint32_t child_set, std::uint32_t byte) {
@@ -446,7 +474,11 @@ private:
     // Marks every node of the path down to a new 255-byte phrase that is not marked yet (the
     // marked ones are on the path of an earlier 255-byte phrase, and so are their ancestors),
     // giving it the bitmap of its children and its last phrase.
-    void mark(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key) {
+    void mark(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+              std::uint32_t number) {
+        // At most two roots are marked in a block: the nodes on the way to a 255-byte phrase
+        // take some 32 KiB of input to make.
+        if (t_.nodes[path[1]].child_set == 0) count_children(number);
         for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].child_set == 0; --j) {
             vrax5::TrieNode& node = t_.nodes[path[j]];
             node.child_set = std::uint16_t(next_child_set_++);

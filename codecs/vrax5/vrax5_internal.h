@@ -88,7 +88,9 @@ static_assert(2 * (SMALL_BLOCK_NODES - ROOT_COUNT) <= EDGE_SLOTS);
 // to match: so no block has more than about 520 of them.
 inline constexpr std::uint32_t CHILD_SET_COUNT = 1024;
 
-// What the trie keeps per phrase number.
+// What the trie keeps per phrase number. Only nodes below a marked root keep their count of
+// children and their greatest child up to date; a root's nodes are counted again when it is
+// marked, so that a new phrase does not touch its parent's node.
 struct TrieNode {
     std::uint16_t child_set;       // marked: its ChildSet; else 0
     std::uint16_t greatest_child;  // 1 + the last byte of its greatest child; 0 for no child
