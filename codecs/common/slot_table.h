@@ -36,16 +36,25 @@ inline void fill_slot_table(std::uint32_t* slots) {
 // Compressor side: the keys of up to two literals coded at matched offsets just before the
 // current item, whose positions have yet to enter the table. The newer one belongs to position
 // i - 1, the older one to i - 2; a copy clears both.
+//
+// A Table with a scratch slot (Table::SCRATCH_KEY, a key whose insertion no lookup ever sees)
+// holds it in place of a literal that is not pending, so that every insertion can be made without
+// asking whether it is due: how many literals are pending follows the data, and a branch on it
+// is often mispredicted.
 template <class Table>
 class PendingInsertions {
 public:
     // A literal coded at matched offset i, its three bytes under `key`. The literal two items
     // back (if pending) enters now; this one waits.
     void literal(Table& table, std::uint32_t i, std::uint32_t key) {
-        if (pending_ == 2)
+        if constexpr (SCRATCH) {
             table.insert(older_, i - 2);
-        else
-            ++pending_;
+        } else {
+            if (pending_ == 2)
+                table.insert(older_, i - 2);
+            else
+                ++pending_;
+        }
         older_ = newer_;
         newer_ = key;
     }
@@ -53,16 +62,31 @@ public:
     // A copy at offset i under `key`: the pending literals enter, oldest first, then the copy's
     // own position, last, so that it wins a slot that they share.
     void copy(Table& table, std::uint32_t i, std::uint32_t key) {
-        if (pending_ == 2) table.insert(older_, i - 2);
-        if (pending_ >= 1) table.insert(newer_, i - 1);
-        pending_ = 0;
+        if constexpr (SCRATCH) {
+            table.insert(older_, i - 2);
+            table.insert(newer_, i - 1);
+            older_ = newer_ = Table::SCRATCH_KEY;
+        } else {
+            if (pending_ == 2) table.insert(older_, i - 2);
+            if (pending_ >= 1) table.insert(newer_, i - 1);
+            pending_ = 0;
+        }
         table.insert(key, i);
     }
 
 private:
-    std::uint32_t older_ = 0;
-    std::uint32_t newer_ = 0;
-    std::uint32_t pending_ = 0;  // 0 to 2
+    static constexpr bool SCRATCH = requires { Table::SCRATCH_KEY; };
+
+    std::uint32_t older_ = initial_key();
+    std::uint32_t newer_ = initial_key();
+    std::uint32_t pending_ = 0;  // 0 to 2; unused with a scratch slot
+
+    static constexpr std::uint32_t initial_key() {
+        if constexpr (SCRATCH)
+            return Table::SCRATCH_KEY;
+        else
+            return 0;
+    }
 };
 
 // Decompressor side: the Items of decode_items. It counts the literals since the last copy

@@ -21,6 +21,7 @@ class SlotWindow {
 public:
     // Positions whose slot is computed in one batch: 8 KiB of 16-bit slots.
     static constexpr std::uint32_t SPAN = 4096;
+    static_assert(SPAN % 16 == 0 && (SPAN & (SPAN - 1)) == 0);
 
     // For the positions of `in` (in_size bytes) where at least `lookahead` (≥ 3) bytes remain,
     // where a compressor's matched items start.
@@ -28,20 +29,21 @@ public:
         : in_(in), in_size_(in_size), limit_(in_size >= lookahead ? in_size - lookahead + 1 : 0) {}
 
     // The `ahead` of compress_items: makes slot(j) valid for every j in [i, end), where end is
-    // at most the limit above and end - i at most SPAN.
+    // at most the limit above and end - i at most SPAN - 15.
     VRAX_ALWAYS_INLINE void operator()(std::uint32_t i, std::uint32_t end) {
         if (end > end_) [[unlikely]]
             fill(i);
     }
 
-    std::uint32_t slot(std::uint32_t j) const { return slots_[j - base_]; }
+    // The slots are kept in a ring indexed by position, so that reading one takes no base.
+    std::uint32_t slot(std::uint32_t j) const { return slots_[j % SPAN]; }
 
 private:
-    // Computes the slots of [i, i + SPAN), as far as the limit.
+    // Computes the slots from i rounded down to a multiple of 16, for SPAN positions or as far
+    // as the limit. The batches of sixteen then never wrap around the ring.
     VRAX_NOINLINE void fill(std::uint32_t i) {
-        base_ = i;
-        end_ = std::min(limit_, i + SPAN);
-        std::uint32_t j = i;
+        std::uint32_t j = i & ~15u;
+        end_ = std::min(limit_, j + SPAN);
 #if VRAX_USE_SSE2
         // Sixteen positions read the 18 bytes in[j .. j + 17].
         const __m128i zero = _mm_setzero_si128();
@@ -56,19 +58,18 @@ private:
             const __m128i b0 = _mm_loadu_si128(p);
             const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in_ + j + 1));
             const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in_ + j + 2));
-            auto* s = reinterpret_cast<__m128i*>(slots_ + (j - i));
+            auto* s = reinterpret_cast<__m128i*>(slots_ + j % SPAN);
             _mm_storeu_si128(s, slots8(_mm_unpacklo_epi8(b2, b0), _mm_unpacklo_epi8(b1, zero)));
             _mm_storeu_si128(s + 1, slots8(_mm_unpackhi_epi8(b2, b0), _mm_unpackhi_epi8(b1, zero)));
         }
 #endif
-        for (; j < end_; ++j) slots_[j - i] = std::uint16_t(hash3_slot(in_ + j));
+        for (; j < end_; ++j) slots_[j % SPAN] = std::uint16_t(hash3_slot(in_ + j));
     }
 
     const std::uint8_t* in_;
     std::uint32_t in_size_;
     std::uint32_t limit_;  // positions below it have a slot
-    std::uint32_t base_ = 0;
-    std::uint32_t end_ = 0;  // slot(j) is valid for j in [base_, end_)
+    std::uint32_t end_ = 0;  // slot(j) is valid from the last fill's start up to end_
     std::uint16_t slots_[SPAN];
 };
 

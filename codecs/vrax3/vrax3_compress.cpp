@@ -5,37 +5,20 @@
 #include "compiler.h"
 #include "entry.h"
 #include "fill_string.h"
-#include "hash3.h"
 #include "item_stream.h"
 #include "slot_table.h"
-#include "tagged_position.h"
+#include "slot_window.h"
 #include "vrax3.h"
 #include "vrax3_internal.h"
 #include "work_memory.h"
 
 namespace {
 
-// The compressor's own form of the table: the same positions in the same slots as the
-// decompressor's, each with the tag of its three bytes above it (see tagged_position.h), so that
-// most literals are decided from the slot alone. PendingInsertions keeps a key per position
-// (TaggedPositions::key).
-class TaggedSlots {
-public:
-    TaggedSlots(std::uint32_t* slots, std::uint32_t in_size) : slots_(slots), tags_(in_size) {
-        vrax::fill_slot_table(slots_);
-    }
-
-    std::uint32_t entry(std::uint32_t slot) const { return slots_[slot]; }
-    void insert(std::uint32_t key, std::uint32_t position) {
-        using vrax::TaggedPositions;
-        slots_[TaggedPositions::slot_of(key)] = TaggedPositions::entry(key, position);
-    }
-
-    const vrax::TaggedPositions& tags() const { return tags_; }
-
-private:
-    std::uint32_t* slots_;
-    vrax::TaggedPositions tags_;
+// The decompressor's table, and behind its 4096 slots a scratch slot that no lookup reads, so
+// that PendingInsertions makes every insertion without asking whether it is due
+// (vrax3::WORK_SIZE leaves room for it).
+struct SlotsWithScratch : vrax3::DirectSlots {
+    static constexpr std::uint32_t SCRATCH_KEY = vrax::TABLE_ENTRIES;
 };
 
 }  // namespace
@@ -45,29 +28,30 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
     using namespace vrax;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    TaggedSlots table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
-    const TaggedPositions tags = table.tags();
-    PendingInsertions<TaggedSlots> pending;
+    SlotsWithScratch table{{aligned_work_memory<std::uint32_t>(work_memory)}};
+    fill_slot_table(table.slots);
+    PendingInsertions<SlotsWithScratch> pending;
+    SlotWindow slots(in, in_size, LOOKAHEAD);
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; the candidate is an earlier
-    // position (its 18 bytes end before in_size) or the padded fill string.
+    // position (its 18 bytes end before in_size) or the padded fill string, so it can always be
+    // loaded, and the test of its first three bytes alone decides the item.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t slot = hash3_slot(p);
-        const std::uint32_t tag = tags.tag(p);
-        const std::uint32_t key = TaggedPositions::key(slot, tag);
-        const std::uint32_t entry = table.entry(slot);
-        if (tags.may_match(entry, tag)) {
-            const std::uint32_t len = match_length_18(p, tags.bytes(in, entry));
-            if (len >= LENGTH_BIAS) {
-                pending.copy(table, i, key);
-                return emit_copy(op, slot, len - LENGTH_BIAS, len);
-            }
+        const std::uint32_t slot = slots.slot(i);
+        const std::uint8_t* const candidate = entry_bytes(in, table.entry(slot));
+        const std::uint64_t x = load64(p) ^ load64(candidate);
+        if ((x & 0xFFFFFF) == 0) {
+            const std::uint32_t len = match_length_after<MAX_ITEM_COPY>(x, p, candidate);
+            VRAX_ASSUME(len >= 3);  // the three-byte test passed
+            pending.copy(table, i, slot);
+            return emit_copy(op, slot, len - LENGTH_BIAS, len);
         }
-        pending.literal(table, i, key);
+        pending.literal(table, i, slot);
         return emit_literal(op, *p);
     };
-    result->length = compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+    result->length =
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }

@@ -10,7 +10,8 @@
 namespace vrax3 {
 
 inline constexpr std::uint32_t WORK_SIZE = 16400;
-static_assert(vrax::TABLE_ENTRIES * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
+// The table, and behind it one scratch slot for the compressor.
+static_assert((vrax::TABLE_ENTRIES + 1) * sizeof(std::uint32_t) + 3 <= WORK_SIZE);
 
 // The table as the shared slot-table code sees it: a key is a slot, and an insertion replaces
 // whatever the slot held.
