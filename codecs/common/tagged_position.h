@@ -1,5 +1,5 @@
 // Table entries that carry, above a block position, a tag of the three bytes found there
-// (compressors of VRAX2, VRAX3 and VRAX3-A). A copy needs three agreeing bytes, so an entry whose tag
+// (compressors of VRAX2 and VRAX3-A). A copy needs three agreeing bytes, so an entry whose tag
 // differs from the tag of the current three bytes names no candidate: the compressor codes a
 // literal without loading the candidate, and that load leaves the chain from one item to the next.
 //
@@ -43,7 +43,8 @@ public:
     // VRAX3-A the first slot of a set) in the low 12 bits, the position's tag above them.
     static std::uint32_t key(std::uint32_t slot, std::uint32_t tag) { return slot | tag; }
     static std::uint32_t slot_of(std::uint32_t key) { return key & SLOT_BITS; }
-    // The entry that `position` takes under `key`: its tag above it.
+    // The entry that `position` takes under `key` (or under a bare tag, the key of slot 0): its
+    // tag above it.
     static std::uint32_t entry(std::uint32_t key, std::uint32_t position) {
         return (key & ~SLOT_BITS) | position;
     }

@@ -6,8 +6,8 @@
 #include "compiler.h"
 #include "entry.h"
 #include "fill_string.h"
-#include "hash3.h"
 #include "item_stream.h"
+#include "slot_window.h"
 #include "tagged_position.h"
 #include "vrax2.h"
 #include "vrax2_internal.h"
@@ -31,6 +31,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     phrase[0] = FILL_POSITION;
     std::uint32_t k = 0;  // the number the next matched item takes
     const TaggedPositions tags(in_size);
+    SlotWindow slots(in, in_size, LOOKAHEAD);
 
     // A matched item (i + 18 ≤ in_size). The candidate is read before either table is written:
     // when the slot names k itself, the candidate is where k started 4096 items ago. Inlined into
@@ -38,12 +39,12 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t slot = hash3_slot(p);
+        const std::uint32_t slot = slots.slot(i);
         const std::uint32_t number = hash[slot];
         const std::uint32_t tag = tags.tag(p);
         const std::uint32_t candidate = phrase[number];
         hash[slot] = std::uint16_t(k);
-        phrase[k] = tag | i;
+        phrase[k] = TaggedPositions::entry(tag, i);
         k = (k + 1) & vrax2::PHRASE_MASK;
         if (tags.may_match(candidate, tag)) {
             // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier
@@ -55,6 +56,6 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
         return emit_literal(op, *p);
     };
     result->length =
-        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched);
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
     return CodecStatus::ok;
 }
