@@ -28,10 +28,11 @@ inline constexpr std::uint32_t MAX_OFFSET = 4095;
 // and a position whose three bytes equal those at 0 hashes to that slot, so through any other
 // slot position 0 fails the three-byte test.
 //
-// CARRIED: the table comes from earlier calls (VRAX1-A), so an entry may lie at or after i, even
-// past the input; it fails the distance test, and its load is held inside the input by clamping
-// the address to in_size - 8 (no other entry reaches that far: a candidate lies before i).
-template <std::uint32_t MAX_LEN, std::uint32_t BIAS, bool CARRIED>
+// CLAMP: the table comes from earlier calls (VRAX1-A) and an entry may lie past the input, left
+// by a longer block; such an entry lies after i and fails the distance test, and clamping the
+// candidate's address to in_size - 8 keeps its load inside the input (no other entry reaches that
+// far: a candidate lies before i). Without CLAMP every entry must lie at most at in_size - 8.
+template <std::uint32_t MAX_LEN, std::uint32_t BIAS, bool CLAMP>
 VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
                                                          std::uint32_t in_size,
                                                          std::uint32_t* table, std::uint32_t slot,
@@ -41,7 +42,7 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
     std::uint32_t q = table[slot];
     table[slot] = i;
     const std::uint32_t offset = i - q;  // wraps for an entry at or after i
-    if constexpr (CARRIED) q = std::min(q, in_size - 8);
+    if constexpr (CLAMP) q = std::min(q, in_size - 8);
     const std::uint64_t x = load64(p) ^ load64(in + q);
     // One branch decides the item: the three-byte test and the distance test are combined without
     // branches, since both outcomes follow the data and a second mispredicted branch costs more.

@@ -43,10 +43,12 @@ public:
     // VRAX3-A the first slot of a set) in the low 12 bits, the position's tag above them.
     static std::uint32_t key(std::uint32_t slot, std::uint32_t tag) { return slot | tag; }
     static std::uint32_t slot_of(std::uint32_t key) { return key & SLOT_BITS; }
-    // The entry that `position` takes under `key` (or under a bare tag, the key of slot 0): its
-    // tag above it.
+    // The entry that `position` takes with `tag` (VRAX2), or under `key`: the tag above it.
+    static std::uint32_t tagged(std::uint32_t tag, std::uint32_t position) {
+        return tag | position;
+    }
     static std::uint32_t entry(std::uint32_t key, std::uint32_t position) {
-        return (key & ~SLOT_BITS) | position;
+        return tagged(key & ~SLOT_BITS, position);
     }
 
     // The bits of an entry that hold its tag.

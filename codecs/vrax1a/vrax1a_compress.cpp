@@ -1,5 +1,6 @@
 // VRAX1-A compressor: one hash probe per position that may start a copy, with a table that
 // survives from one call to the next.
+#include <algorithm>
 #include <cstdint>
 
 #include "compiler.h"
@@ -22,11 +23,20 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
     SlotWindow slots(in, in_size, LOOKAHEAD);
 
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
-        return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, true>(in, in_size, table, slots.slot(i),
-                                                                  i, op);
+    // Entries left by a longer block may lie past this one's end, and then every candidate's
+    // load is held inside the input. Nearly always none does, and the loads need no clamp. With
+    // fewer than LOOKAHEAD bytes no item reads the table, so either way serves.
+    const bool all_inside =
+        in_size < LOOKAHEAD || std::all_of(table, table + TABLE_ENTRIES,
+                                           [&](std::uint32_t q) { return q <= in_size - 8; });
+    auto code = [&]<bool CLAMP>() {
+        auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
+            return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, CLAMP>(in, in_size, table,
+                                                                       slots.slot(i), i, op);
+        };
+        return compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
     };
     result->length =
-        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
+        all_inside ? code.template operator()<false>() : code.template operator()<true>();
     return CodecStatus::ok;
 }

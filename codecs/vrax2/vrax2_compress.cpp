@@ -44,7 +44,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const std::uint32_t tag = tags.tag(p);
         const std::uint32_t candidate = phrase[number];
         hash[slot] = std::uint16_t(k);
-        phrase[k] = TaggedPositions::entry(tag, i);
+        phrase[k] = TaggedPositions::tagged(tag, i);
         k = (k + 1) & vrax2::PHRASE_MASK;
         if (tags.may_match(candidate, tag)) {
             // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier
