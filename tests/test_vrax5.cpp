@@ -369,9 +369,8 @@ TEST(Vrax5Compress, EqualsPlainModel) {
     }
 }
 
-// A block of the program's size and a larger one keep their trees in different table layouts
-// (only the smaller one starts searches from its tables of short phrases); until the smaller
-// one's literal tail, both code the same bytes into the same items.
+// A block of the program's size and a larger one keep their phrases in different forms (a trie,
+// a tree); until the smaller one's literal tail, both code the same bytes into the same items.
 TEST(Vrax5Compress, LargerBlocksBeginWithTheSameItems) {
     struct Input {
         std::string name;

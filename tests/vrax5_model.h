@@ -1,7 +1,7 @@
 // A deliberately plain model of the VRAX5 compressor: one node per phrase with a text position,
 // a length and two links, byte-by-byte comparisons from the root, an overrun test before every
-// phrase item and a growing vector for the block. The codec's cached heads, branch-free walk and
-// tables of short phrases must give exactly its blocks.
+// phrase item and a growing vector for the block. The codec's trie (blocks up to 64 KiB) and its
+// tree of cached heads (larger blocks) must give exactly its blocks.
 #pragma once
 
 #include <algorithm>
