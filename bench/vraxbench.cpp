@@ -1,5 +1,6 @@
 // vraxbench: compresses and decompresses files in memory with every VRAX configuration and the
 // peer compressors, checks each round trip, and reports ratio and speed per file and in total.
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +35,8 @@ constexpr const char* USAGE =
     "1 MiB blocks.\n"
     "\n"
     "Options:\n"
+    "  --cpu-time          time with the CPU time of the measuring thread instead of the wall\n"
+    "                      clock, which leaves out other processes on a shared machine\n"
     "  --min-time SECONDS  time spent on each direction of each configuration and file, at\n"
     "                      least two repetitions (default 0.5)\n"
     "  --only NAME[,NAME]  run only these configurations (see --list)\n"
@@ -44,6 +47,7 @@ constexpr const char* USAGE =
 
 struct Options {
     double min_time = 0.5;
+    bool cpu_time = false;
     std::vector<std::string> only;
     std::string csv_path;
     std::string plot_path;
@@ -74,6 +78,8 @@ Options parse_options(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(USAGE, stdout);
             std::exit(0);
+        } else if (arg == "--cpu-time") {
+            o.cpu_time = true;
         } else if (arg == "--min-time") {
             const std::string text = value();
             char* end = nullptr;
@@ -168,10 +174,15 @@ private:
     bool enabled_;
 };
 
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
+// Seconds on the chosen clock: the wall clock, or the CPU time of this thread.
+double now_seconds(bool cpu_time) {
+    if (cpu_time) {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // The best time of `pass` over repetitions that last at least min_time together.
@@ -193,8 +204,8 @@ double best_time(double min_time, Pass pass) {
 // the block), as the programs write a stream file, then decodes the records back and compares.
 // Sources and destinations are the blocks' places in these buffers, so no pass copies data beyond
 // what the coder itself writes.
-Measurement measure(BlockCoder& coder, const Input& input, double min_time, Progress& progress,
-                    const std::string& label) {
+Measurement measure(BlockCoder& coder, const Input& input, double min_time, bool cpu_time,
+                    Progress& progress, const std::string& label) {
     const std::uint32_t block = coder.block_size();
     const std::uint64_t blocks = block_count(input.size, block);
     auto block_length = [&](std::uint64_t k) {
@@ -219,7 +230,7 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
     progress.show(label + " compress");
     const double compress_seconds = best_time(min_time, [&] {
         coder.start_pass();
-        const auto start = Clock::now();
+        const double start = now_seconds(cpu_time);
         std::size_t pos = 0;
         for (std::uint64_t k = 0; k < blocks; ++k) {
             const std::uint32_t n = block_length(k);
@@ -237,7 +248,7 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
             header[3] = std::uint8_t(length);
             pos += RECORD_HEADER_BYTES + length;
         }
-        const double t = seconds_since(start);
+        const double t = now_seconds(cpu_time) - start;
         if (!first_pass && pos != stream_size)
             throw Failure(coder.name() + ": " + input.name +
                           ": compressed size differs between repetitions");
@@ -249,7 +260,7 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
     progress.show(label + " decompress");
     const double decompress_seconds = best_time(min_time, [&] {
         coder.start_pass();
-        const auto start = Clock::now();
+        const double start = now_seconds(cpu_time);
         std::size_t pos = 0;
         for (std::uint64_t k = 0; k < blocks; ++k) {
             const std::uint8_t* header = stream.get() + pos;
@@ -265,7 +276,7 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
                                   std::to_string(n));
             pos += RECORD_HEADER_BYTES + length;
         }
-        return seconds_since(start);
+        return now_seconds(cpu_time) - start;
     });
 
     if (input.size != 0 && std::memcmp(decoded.get(), input.bytes.data(), input.size) != 0) {
@@ -286,7 +297,7 @@ Measurement measure(BlockCoder& coder, const Input& input, double min_time, Prog
 
 // Every configuration on every file, in that order, with the progress line on a terminal.
 void measure_all(const std::vector<std::unique_ptr<BlockCoder>>& coders,
-                 const std::vector<Input>& inputs, double min_time,
+                 const std::vector<Input>& inputs, double min_time, bool cpu_time,
                  std::vector<std::vector<Measurement>>& results) {
     Progress progress;
     const std::size_t runs = coders.size() * inputs.size();
@@ -296,7 +307,7 @@ void measure_all(const std::vector<std::unique_ptr<BlockCoder>>& coders,
             char counter[48];
             std::snprintf(counter, sizeof counter, "[%zu/%zu] ", ++done, runs);
             const std::string label = counter + coders[c]->name() + " " + input.name;
-            results[c].push_back(measure(*coders[c], input, min_time, progress, label));
+            results[c].push_back(measure(*coders[c], input, min_time, cpu_time, progress, label));
         }
     }
 }
@@ -376,7 +387,7 @@ int run(int argc, char** argv) {
     for (const std::string& path : options.files) inputs.push_back(read_input(path));
 
     std::vector<std::vector<Measurement>> results(coders.size());
-    measure_all(coders, inputs, options.min_time, results);
+    measure_all(coders, inputs, options.min_time, options.cpu_time, results);
 
     print_table(coders, inputs, results);
     if (!options.csv_path.empty()) write_csv(options.csv_path, coders, results);
