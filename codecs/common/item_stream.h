@@ -187,10 +187,12 @@ inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, 
 //         source does not exist), which makes the block malformed.
 // Returns CodecStatus::malformed when an item runs past the block or names no source, and
 // CodecStatus::too_long when the output would pass out_cap; never reads or writes outside the
-// two buffers.
+// two buffers. `items` is taken by value: a copy whose address never leaves this function keeps
+// its state (a table pointer, VRAX3-A's way counter, the literal count) in registers, where a
+// reference would make the compiler reload it after every table write that might alias it.
 template <class Items>
 CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uint8_t* out,
-                         std::uint32_t out_cap, CodecResult* result, Items& items) {
+                         std::uint32_t out_cap, CodecResult* result, Items items) {
     constexpr std::uint32_t BIAS = Items::LENGTH_BIAS;
     const std::uint8_t* ip = in + BLOCK_HEADER_SIZE;
     const std::uint8_t* const in_end = in + in_size;
