@@ -297,6 +297,10 @@ private:
 // neighbour; those are marked and keep a bitmap of their children to find siblings at once.
 class PhraseTrie {
 public:
+    // True when a node could not be marked: the block's items may be wrong from there on, though
+    // nothing outside the tables was touched.
+    bool out_of_child_sets() const { return out_of_child_sets_; }
+
     PhraseTrie(vrax5::SmallBlockTables& tables, const std::uint8_t* in) : t_(tables), in_(in) {
         std::memset(t_.pairs, 0, sizeof t_.pairs);
         std::memset(t_.edge_slots, 0, sizeof t_.edge_slots);
@@ -480,6 +484,13 @@ private:
         // take some 32 KiB of input to make.
         if (t_.nodes[path[1]].child_set == 0) count_children(number);
         for (std::uint32_t j = m; j >= 1 && t_.nodes[path[j]].child_set == 0; --j) {
+            // The nodes on the way to 255-byte phrases take so much input that a block marks
+            // about 520 at most; should that count ever fail, the block is coded again with the
+            // tree (see vrax5_compress) rather than a bitmap written past the pool.
+            if (next_child_set_ == vrax5::CHILD_SET_COUNT) [[unlikely]] {
+                out_of_child_sets_ = true;
+                return;
+            }
             vrax5::TrieNode& node = t_.nodes[path[j]];
             node.child_set = std::uint16_t(next_child_set_++);
             vrax5::ChildSet& set = t_.child_sets[node.child_set];
@@ -504,17 +515,17 @@ private:
             }
             set.last = std::uint16_t(last);
         }
-        assert(next_child_set_ <= vrax5::CHILD_SET_COUNT);
     }
 
     vrax5::SmallBlockTables& t_;
     const std::uint8_t* in_;
     std::uint32_t next_child_set_ = 1;
+    bool out_of_child_sets_ = false;
 };
 
 // Codes one block with a PhraseTree or a PhraseTrie.
 template <class Phrases>
-CodecStatus compress_block(Phrases phrases, const std::uint8_t* in, std::uint32_t in_size,
+CodecStatus compress_block(Phrases& phrases, const std::uint8_t* in, std::uint32_t in_size,
                            std::uint8_t* out, CodecResult* result) {
     using namespace vrax;
     write_block_header(out, BLOCK_CODED);
@@ -563,8 +574,12 @@ CodecStatus vrax5_compress(void* work_memory, const std::uint8_t* in, std::uint3
         const auto address = reinterpret_cast<std::uintptr_t>(work_memory);
         auto* const tables =
             reinterpret_cast<vrax5::SmallBlockTables*>((address + LINE - 1) & ~(LINE - 1));
-        return compress_block(PhraseTrie(*tables, in), in, in_size, out, result);
+        PhraseTrie trie(*tables, in);
+        const CodecStatus status = compress_block(trie, in, in_size, out, result);
+        if (!trie.out_of_child_sets()) [[likely]]
+            return status;
     }
     auto* const tables = aligned_work_memory<vrax5::AnyBlockTables>(work_memory);
-    return compress_block(PhraseTree(*tables, in), in, in_size, out, result);
+    PhraseTree tree(*tables, in);
+    return compress_block(tree, in, in_size, out, result);
 }
