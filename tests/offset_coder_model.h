@@ -27,10 +27,8 @@ inline Bytes model_offset_compress(const Bytes& s, const OffsetCoder& c,
                                    std::vector<std::int64_t>& table) {
     const std::int64_t n = std::int64_t(s.size());
     const std::int64_t D = c.lookahead;
-    Bytes out{0, 0, 0, 0, 0, 0};
-    std::size_t word_at = 4;
-    std::uint32_t flags = 0;
-    int items = 0;
+    ModelBlock block;
+    Bytes& out = block.out;
     auto item = [&](std::int64_t& i) {
         bool copy = false;
         if (n - i >= D) {
@@ -52,15 +50,7 @@ inline Bytes model_offset_compress(const Bytes& s, const OffsetCoder& c,
             }
         }
         if (!copy) out.push_back(s[i++]);
-        flags |= std::uint32_t(copy) << items;
-        if (++items == 16) {
-            out[word_at] = std::uint8_t(flags);
-            out[word_at + 1] = std::uint8_t(flags >> 8);
-            word_at = out.size();
-            out.resize(out.size() + 2);
-            flags = 0;
-            items = 0;
-        }
+        block.item_done(copy);
     };
     auto stored = [&] { return concat(Bytes{1, 0, 0, 0}, s); };
     if (std::int64_t(out.size()) > n) return stored();
@@ -75,14 +65,7 @@ inline Bytes model_offset_compress(const Bytes& s, const OffsetCoder& c,
         item(i);
         if (std::int64_t(out.size()) > n) return stored();
     }
-    if (items == 0) {
-        out.resize(word_at);
-        return out;
-    }
-    if (c.spare_ones) flags |= 0xFFFFu << items;
-    out[word_at] = std::uint8_t(flags);
-    out[word_at + 1] = std::uint8_t(flags >> 8);
-    return out;
+    return block.finish(c.spare_ones);
 }
 
 }  // namespace vrax::test

@@ -37,10 +37,8 @@ inline Bytes model_slot_compress(const Bytes& s, std::uint32_t ways) {
     };
     auto stored = [&] { return concat(Bytes{1, 0, 0, 0}, s); };
 
-    Bytes out{0, 0, 0, 0, 0, 0};
-    std::size_t word_at = 4;
-    std::uint32_t flags = 0;
-    int items = 0;
+    ModelBlock block;
+    Bytes& out = block.out;
     std::vector<std::uint32_t> pending;  // keys of literals not yet inserted, oldest first
     if (out.size() > n) return stored();
     for (std::size_t i = 0; i < n;) {
@@ -79,25 +77,10 @@ inline Bytes model_slot_compress(const Bytes& s, std::uint32_t ways) {
         } else {
             out.push_back(s[i++]);
         }
-        flags |= std::uint32_t(copy) << items;
-        if (++items == 16) {
-            out[word_at] = std::uint8_t(flags);
-            out[word_at + 1] = std::uint8_t(flags >> 8);
-            word_at = out.size();
-            out.resize(out.size() + 2);
-            flags = 0;
-            items = 0;
-        }
+        block.item_done(copy);
         if (out.size() > n) return stored();
     }
-    if (items == 0) {
-        out.resize(word_at);
-        return out;
-    }
-    flags |= 0xFFFFu << items;
-    out[word_at] = std::uint8_t(flags);
-    out[word_at + 1] = std::uint8_t(flags >> 8);
-    return out;
+    return block.finish(true);
 }
 
 }  // namespace vrax::test

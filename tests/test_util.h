@@ -81,6 +81,47 @@ struct RowName {
     }
 };
 
+// The block that a plain model compressor builds: the coded block's header and first reserved
+// control word, then its items, each item's bit gathered into the word reserved before it.
+class ModelBlock {
+public:
+    Bytes out{0, 0, 0, 0, 0, 0};
+
+    // Records that the item just appended to `out` is a copy (true) or a literal.
+    void item_done(bool copy) {
+        flags_ |= std::uint32_t(copy) << items_;
+        if (++items_ == 16) {
+            write_word();
+            word_at_ = out.size();
+            out.resize(out.size() + 2);
+            flags_ = 0;
+            items_ = 0;
+        }
+    }
+
+    // The finished block: the last word describes the remaining items, its other bits 1 when
+    // `spare_ones`; a reserved word that describes no item is dropped.
+    Bytes finish(bool spare_ones) {
+        if (items_ == 0) {
+            out.resize(word_at_);
+        } else {
+            if (spare_ones) flags_ |= 0xFFFFu << items_;
+            write_word();
+        }
+        return out;
+    }
+
+private:
+    void write_word() {
+        out[word_at_] = std::uint8_t(flags_);
+        out[word_at_ + 1] = std::uint8_t(flags_ >> 8);
+    }
+
+    std::size_t word_at_ = 4;
+    std::uint32_t flags_ = 0;
+    int items_ = 0;
+};
+
 // Kinds of generated input, from incompressible to highly repetitive.
 enum class Shape { random, runs, text, binary_mix };
 
