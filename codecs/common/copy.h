@@ -43,12 +43,14 @@ inline void copy_forward_wide(std::uint8_t* dst, const std::uint8_t* src, std::s
 // Bytes that a wide copy of an item may write from its start.
 inline constexpr std::size_t WIDE_COPY_MAX = wide_copy_reach(MAX_ITEM_COPY);
 
-// A copy item's bytes: with WIDE, a wide copy (the decoder's fast loop leaves WIDE_COPY_MAX bytes
-// of room); without, exactly len bytes.
-template <bool WIDE>
+// A copy item's bytes, len ≤ MAX_LEN: with WIDE, a wide copy (the decoder's fast loop leaves
+// WIDE_COPY_MAX bytes of room); without, exactly len bytes. A codec whose copies are shorter than
+// MAX_ITEM_COPY (VRAX1, 16 bytes) names its own MAX_LEN and moves one chunk fewer.
+template <bool WIDE, std::size_t MAX_LEN = MAX_ITEM_COPY>
 inline void copy_item_bytes(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t len) {
+    static_assert(MAX_LEN <= MAX_ITEM_COPY);
     if constexpr (WIDE)
-        copy_forward_wide<MAX_ITEM_COPY>(dst, src, len);
+        copy_forward_wide<MAX_LEN>(dst, src, len);
     else
         copy_forward_exact(dst, src, len);
 }

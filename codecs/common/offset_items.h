@@ -56,8 +56,9 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
     return emit_literal(op, *p);
 }
 
-// Decoder side, for decode_items: the length is the length code + BIAS. An offset of 0 or one
-// reaching before the output's start names no byte and makes the block malformed.
+// Decoder side, for decode_items: the length is the length code + BIAS, so at most 15 + BIAS bytes,
+// which bounds the wide copy too. An offset of 0 or one reaching before the output's start names
+// no byte and makes the block malformed; offset - 1 wraps for 0, so one test catches both.
 template <std::uint32_t BIAS>
 struct OffsetCopyItems {
     static constexpr std::uint32_t LENGTH_BIAS = BIAS;
@@ -67,9 +68,9 @@ struct OffsetCopyItems {
 
     template <bool WIDE>
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {
-        if (offset == 0 || offset > std::size_t(op - out)) [[unlikely]]
+        if (offset - 1 >= std::uint32_t(op - out)) [[unlikely]]
             return false;
-        copy_item_bytes<WIDE>(op, op - offset, len);
+        copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
         return true;
     }
 };
