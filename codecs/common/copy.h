@@ -29,10 +29,13 @@ template <std::size_t MAX_LEN>
 inline void copy_forward_wide(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     const std::size_t span = MAX_LEN <= 32 ? MAX_LEN : len;
     const std::size_t offset = std::size_t(dst - src);
+    std::size_t k = 0;  // len ≥ 1, so the first chunk is always due
     if (offset >= 16) {
-        for (std::size_t k = 0; k < span; k += 16) std::memcpy(dst + k, src + k, 16);
+        do std::memcpy(dst + k, src + k, 16);
+        while ((k += 16) < span);
     } else if (offset >= 8) {
-        for (std::size_t k = 0; k < span; k += 8) std::memcpy(dst + k, src + k, 8);
+        do std::memcpy(dst + k, src + k, 8);
+        while ((k += 8) < span);
     } else if (offset == 1) {
         std::memset(dst, src[0], span);
     } else {

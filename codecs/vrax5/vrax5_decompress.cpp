@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "block.h"
+#include "compiler.h"
 #include "copy.h"
 #include "vrax5.h"
 #include "vrax5_internal.h"
@@ -34,35 +35,57 @@ struct Decoder {
     // and CodecStatus::too_long for output that would pass out_end.
     template <bool ALL_DEFINED>
     CodecStatus decode_run(std::uint32_t run) {
+        while (run != 0) {
+            // Items that fit whatever they copy: each writes at most WIDE_ROOM bytes and moves
+            // op on by no more, so these need no test of the room left.
+            std::size_t roomy = std::min<std::size_t>(run, std::size_t(out_end - op) / WIDE_ROOM);
+            if (roomy == 0) {
+                roomy = 1;
+                if (const CodecStatus status = decode_item<ALL_DEFINED, false>();
+                    status != CodecStatus::ok) [[unlikely]]
+                    return status;
+            } else {
+                for (std::size_t k = 0; k != roomy; ++k)
+                    if (const CodecStatus status = decode_item<ALL_DEFINED, true>();
+                        status != CodecStatus::ok) [[unlikely]]
+                        return status;
+            }
+            run -= std::uint32_t(roomy);
+        }
+        return CodecStatus::ok;
+    }
+
+    // One item, numbering phrase `next`. ROOMY: at least WIDE_ROOM bytes of output are left.
+    template <bool ALL_DEFINED, bool ROOMY>
+    VRAX_ALWAYS_INLINE CodecStatus decode_item() {
         std::uint32_t* const start = tables->phrase_start;
         std::uint8_t* const length_less_one = tables->phrase_length_less_one;
-        for (; run != 0; --run, ++next) {
-            const std::uint32_t x = std::uint32_t(ip[0]) << 8 | ip[1];
-            ip += vrax5::ITEM_SIZE;
-            if (!ALL_DEFINED && x >= next) [[unlikely]]
-                return CodecStatus::malformed;
-            // Read x's entry before writing next's: after the wrap they may be the same.
-            const std::uint32_t len = std::uint32_t(length_less_one[x]) + 1;
-            const std::uint32_t from = start[x];
-            start[next] = std::uint32_t(op - out);
-            length_less_one[next] = std::uint8_t(len);
+        const std::uint32_t x = std::uint32_t(ip[0]) << 8 | ip[1];
+        ip += vrax5::ITEM_SIZE;
+        if (!ALL_DEFINED && x >= next) [[unlikely]]
+            return CodecStatus::malformed;
+        // Read x's entry before writing next's: after the wrap they may be the same.
+        const std::uint32_t len = std::uint32_t(length_less_one[x]) + 1;
+        const std::uint32_t from = start[x];
+        start[next] = std::uint32_t(op - out);
+        length_less_one[next] = std::uint8_t(len);
+        ++next;
 
-            const std::size_t room = std::size_t(out_end - op);
-            if (x < vrax5::ROOT_COUNT) {
-                if (room == 0) [[unlikely]]
-                    return CodecStatus::too_long;
-                *op++ = std::uint8_t(x);
-                continue;
-            }
-            if (room >= WIDE_ROOM) {
-                vrax::copy_forward_wide<MAX_PHRASE_COPY>(op, out + from, len);
-            } else {
-                if (len > room) [[unlikely]]
-                    return CodecStatus::too_long;
-                vrax::copy_forward_exact(op, out + from, len);
-            }
-            op += len;
+        const std::size_t room = std::size_t(out_end - op);
+        if (x < vrax5::ROOT_COUNT) {
+            if (!ROOMY && room == 0) [[unlikely]]
+                return CodecStatus::too_long;
+            *op++ = std::uint8_t(x);
+            return CodecStatus::ok;
         }
+        if (ROOMY || room >= WIDE_ROOM) {
+            vrax::copy_forward_wide<MAX_PHRASE_COPY>(op, out + from, len);
+        } else {
+            if (len > room) [[unlikely]]
+                return CodecStatus::too_long;
+            vrax::copy_forward_exact(op, out + from, len);
+        }
+        op += len;
         return CodecStatus::ok;
     }
 };
