@@ -40,16 +40,17 @@ inline const std::uint8_t* entry_bytes(const std::uint8_t* in, std::uint32_t ent
 
 // Carries out a copy item of len bytes at op from what a table entry names: FILL_STRING, or the
 // position `entry` of the output that starts at out. False when that position is not before op,
-// so names no byte written yet. WIDE: may write WIDE_COPY_MAX bytes from op.
+// so names no byte written yet. WIDE: may write WIDE_COPY_MAX bytes from op. FILL_POSITION lies
+// above every output position, so one test sets apart both the fill string and a bad entry from
+// the common case.
 template <bool WIDE>
 inline bool copy_from_entry(std::uint8_t* out, std::uint8_t* op, std::uint32_t entry,
                             std::uint32_t len) {
-    if (entry == FILL_POSITION) {
+    if (entry >= std::size_t(op - out)) [[unlikely]] {
+        if (entry != FILL_POSITION) return false;
         std::memcpy(op, FILL_STRING_PADDED.data(), WIDE ? WIDE_COPY_MAX : len);
         return true;
     }
-    if (entry >= std::size_t(op - out)) [[unlikely]]
-        return false;
     copy_item_bytes<WIDE>(op, out + entry, len);
     return true;
 }

@@ -162,11 +162,21 @@ static_assert(15 * MAX_ITEM_COPY + LITERAL_RUN_WIDTH <= FAST_GROUP_OUT);
 template <class Items>
 concept PlainLiterals = Items::PLAIN_LITERALS;
 
+// The number and the length of the copy item at ip, from one 16-bit load (byte 0 in the low half).
+struct CopyItem {
+    std::uint32_t number;
+    std::uint32_t len;
+};
+template <std::uint32_t BIAS>
+inline CopyItem read_copy_item(const std::uint8_t* ip) {
+    const std::uint32_t w = load16(ip);
+    return {(w & 0xF0u) << 4 | w >> 8, (w & 0xFu) + BIAS};
+}
+
 // One copy item at ip inside the fast loop; false when the codec refuses it.
 template <class Items>
 inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, std::uint8_t*& op) {
-    std::uint32_t number = std::uint32_t(ip[0] >> 4) << 8 | ip[1];
-    std::uint32_t len = (ip[0] & 0xFu) + Items::LENGTH_BIAS;
+    const auto [number, len] = read_copy_item<Items::LENGTH_BIAS>(ip);
     ip += 2;
     if (!items.template copy<true>(out, op, number, len)) [[unlikely]]
         return false;
@@ -253,8 +263,7 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
         if (word & 1) {
             if (in_end - ip < 2) [[unlikely]]
                 return CodecStatus::malformed;
-            std::uint32_t number = std::uint32_t(ip[0] >> 4) << 8 | ip[1];
-            std::uint32_t len = (ip[0] & 0xFu) + BIAS;
+            const auto [number, len] = read_copy_item<BIAS>(ip);
             ip += 2;
             if (len > std::size_t(out_end - op)) [[unlikely]]
                 return CodecStatus::too_long;
