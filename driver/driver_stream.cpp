@@ -136,8 +136,8 @@ BlockRead read_record(ByteInput& in, std::uint8_t* buffer, std::uint32_t capacit
 }
 
 bool write_record(ByteOutput& out, const std::uint8_t* block, std::uint32_t L) {
-    const std::uint8_t field[4] = {std::uint8_t(L >> 24), std::uint8_t(L >> 16),
-                                   std::uint8_t(L >> 8), std::uint8_t(L)};
+    std::uint8_t field[4];
+    put_record_length(field, L);
     return out.put(field, 4) && out.put(block, L);
 }
 

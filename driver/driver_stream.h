@@ -107,6 +107,13 @@ inline std::uint32_t record_length(const std::uint8_t* field) {
            std::uint32_t(field[2]) << 8 | field[3];
 }
 
+inline void put_record_length(std::uint8_t* field, std::uint32_t L) {
+    field[0] = std::uint8_t(L >> 24);
+    field[1] = std::uint8_t(L >> 16);
+    field[2] = std::uint8_t(L >> 8);
+    field[3] = std::uint8_t(L);
+}
+
 // The next block of plain input: up to `block_size` bytes (`buffer` holds that many).
 BlockRead read_plain_block(ByteInput& in, std::uint8_t* buffer, std::uint32_t block_size,
                            std::uint64_t block_number);

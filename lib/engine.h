@@ -15,8 +15,9 @@ struct EngineOptions {
     bool verify = false;       // compression: decode each block and compare before writing it
     vrax_progress_fn progress = nullptr;
     void* progress_context = nullptr;
-    std::uint64_t blocks = 0;  // the number of blocks, when known in advance (0: unknown); no
-                               // more workers and buffers than blocks are set up
+    std::uint64_t blocks = 0;  // the number of blocks, when known in advance (0: unknown): they
+                               // are spread over the workers, and no more workers and buffers
+                               // than they fill are set up
 };
 
 struct EngineResult {
@@ -27,6 +28,10 @@ struct EngineResult {
 
 // The buffer budget that `threads == 0` keeps within: min(1 GiB, physical memory / 4).
 std::uint64_t default_buffer_budget();
+
+// The blocks that one batch of `format` holds: as many as fill about 1 MiB of input, and at
+// least one.
+std::uint32_t blocks_per_batch(const ProgramDefinition& format);
 
 // The workers that a call with `threads` runs for `format` before the memory budget and the
 // block count are applied: online cores for 0.

@@ -10,9 +10,13 @@
  *
  * Threads: `threads == 0` means every online core, lowered where needed so that the block buffers
  * stay within min(1 GiB, a quarter of physical memory); a count the caller names is used as given.
- * At most threads + 2 blocks are in flight, each holding two buffers of the format's block size
- * plus 1 KiB, so a call holds about (threads + 2) * 2 * (block size + 1 KiB) bytes of buffers
- * besides each worker's few KiB of working memory. VRAX1-A's compressor carries its table from
+ * Blocks travel in batches of consecutive blocks: as many as fill 1 MiB of input (16 for the
+ * 64 KiB formats), or one block in the formats of 1 MiB and more. At most threads + 2 batches are
+ * in flight, each holding two buffers of (block size + 1 KiB) per block, so a call holds about
+ * (threads + 2) * 2 * blocks per batch * (block size + 1 KiB) bytes of buffers: at 2 threads,
+ * 8,519,680 for a 64 KiB format, 8,396,800 for a 1 MiB format and 2 GiB for "vrax3a-256m". Each
+ * worker adds its few KiB of working memory (VRAX5: 768 KiB). VRAX1-A's compressor carries its
+ * table from
  * block to block, so "vrax1a" compresses on one worker; its reading and writing still overlap
  * the codec.
  *

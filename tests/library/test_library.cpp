@@ -234,6 +234,60 @@ TEST(Streaming, RoundTripThroughAPipe) {
     EXPECT_EQ(stats.records, 2u);
 }
 
+// Twenty records of a 64 KiB format, more than one batch, damaged at a block inside a batch: at
+// every thread count, streamed and in one call, the error names that block and every record
+// before it is written.
+TEST(Streaming, AFailureInsideABatchWritesTheRecordsBeforeIt) {
+    constexpr std::size_t BLOCK = 1u << 16;
+    const Bytes input = generate(Shape::text, 20 * BLOCK - 100, 13);
+    const Bytes stream = compress("vrax5", input, 2);
+    const auto record_at = [&](std::size_t n) {  // where record n (from 1) starts
+        std::size_t at = 0;
+        for (; n > 1; --n)
+            at += 4 + (std::size_t(stream[at]) << 24 | std::size_t(stream[at + 1]) << 16 |
+                       std::size_t(stream[at + 2]) << 8 | stream[at + 3]);
+        return at;
+    };
+    struct Case {
+        const char* name;
+        std::size_t block;
+        bool cut;  // the stream ends inside the block; otherwise the block does not decode
+        vrax_error_code code;
+    };
+    const Case cases[] = {
+        {"CorruptInTheFirstBatch", 5, false, VRAX_ERROR_CORRUPT},
+        {"CorruptInTheSecondBatch", 18, false, VRAX_ERROR_CORRUPT},
+        {"CutInTheSecondBatch", 18, true, VRAX_ERROR_TRUNCATED},
+    };
+    for (const Case& c : cases) {
+        const Bytes before(stream.begin(), stream.begin() + record_at(c.block));
+        const Bytes damaged =
+            c.cut ? Bytes(stream.begin(), stream.begin() + before.size() + 7)
+                  : concat(concat(before, hex("00 00 00 06 00 00 00 00 FF FF")),
+                           Bytes(stream.begin() + record_at(c.block + 1), stream.end()));
+        const std::string block = "block " + std::to_string(c.block) + " ";
+        const auto good_end = input.begin() + (c.block - 1) * BLOCK;
+        for (unsigned threads : THREAD_COUNTS) {
+            Source source{&damaged};
+            Collected streamed;
+            const vrax_stream_options options{threads, 0, nullptr, nullptr};
+            const std::size_t r = vrax_decompress_stream("vrax5", give, &source, collect,
+                                                         &streamed, &options, nullptr);
+            EXPECT_EQ(vrax_get_error_code(r), c.code) << c.name << " " << threads;
+            EXPECT_NE(std::string(vrax_error_string(r)).find(block), std::string::npos)
+                << c.name << " " << threads << ": " << vrax_error_string(r);
+            EXPECT_TRUE(streamed.bytes == Bytes(input.begin(), good_end)) << c.name << " " << threads;
+
+            Bytes whole;
+            const std::size_t n = decompress("vrax5", damaged, input.size(), threads, whole);
+            EXPECT_EQ(vrax_get_error_code(n), c.code) << c.name << " " << threads;
+            EXPECT_NE(std::string(vrax_error_string(n)).find(block), std::string::npos)
+                << c.name << " " << threads << ": " << vrax_error_string(n);
+            EXPECT_TRUE(std::equal(input.begin(), good_end, whole.begin())) << c.name << " " << threads;
+        }
+    }
+}
+
 // Read and write failures of descriptors name the cause.
 TEST(Streaming, ReadAndWriteErrors) {
     const int full = open("/dev/full", O_WRONLY);
