@@ -36,8 +36,10 @@ Memory zeroed(std::size_t n) { return Memory(static_cast<std::uint8_t*>(std::cal
 
 constexpr std::uint32_t LENGTH_FIELD = 4;
 
-// The input a batch covers at most, unless one block is larger.
-constexpr std::uint32_t BATCH_INPUT = 1u << 20;
+// The blocks that one batch of `format` holds: as many as fill 1 MiB of input, and at least one.
+std::uint32_t blocks_per_batch(const ProgramDefinition& format) {
+    return std::max<std::uint32_t>(1, (1u << 20) / format.block_size);
+}
 
 struct Block {
     const std::uint8_t* data = nullptr;  // the block to code
@@ -332,10 +334,6 @@ std::uint64_t default_buffer_budget() {
     const long page_size = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || page_size <= 0) return GiB;
     return std::min(GiB, std::uint64_t(pages) * std::uint64_t(page_size) / 4);
-}
-
-std::uint32_t blocks_per_batch(const ProgramDefinition& format) {
-    return std::max<std::uint32_t>(1, BATCH_INPUT / format.block_size);
 }
 
 unsigned workers_for(const ProgramDefinition& format, unsigned threads) {

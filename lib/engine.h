@@ -29,10 +29,6 @@ struct EngineResult {
 // The buffer budget that `threads == 0` keeps within: min(1 GiB, physical memory / 4).
 std::uint64_t default_buffer_budget();
 
-// The blocks that one batch of `format` holds: as many as fill about 1 MiB of input, and at
-// least one.
-std::uint32_t blocks_per_batch(const ProgramDefinition& format);
-
 // The workers that a call with `threads` runs for `format` before the memory budget and the
 // block count are applied: online cores for 0.
 unsigned workers_for(const ProgramDefinition& format, unsigned threads);
