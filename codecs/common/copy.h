@@ -23,14 +23,20 @@ constexpr std::size_t wide_copy_reach(std::size_t max_len) { return (max_len + 1
 // garbage up to dst + wide_copy_reach(MAX_LEN) (the caller guarantees that room). Chunks of 16 or
 // 8 bytes are only used when the offset is at least the chunk width, so no chunk reads a byte that
 // it has yet to write; offset 1 is a run of one byte. Copies of at most 32 bytes (items) run over
-// MAX_LEN bytes whatever len is, so that they do not branch on the length; longer ones (phrases)
-// stop at the chunk that reaches len.
+// MAX_LEN bytes whatever len is (a 16-byte chunk and a short move after it, for offsets of 16 or
+// more), so that they do not branch on the length; longer ones (phrases) stop at the chunk that
+// reaches len.
 template <std::size_t MAX_LEN>
 inline void copy_forward_wide(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     const std::size_t span = MAX_LEN <= 32 ? MAX_LEN : len;
     const std::size_t offset = std::size_t(dst - src);
     std::size_t k = 0;  // len ≥ 1, so the first chunk is always due
-    if (offset >= 16) {
+    if (offset >= 16 && MAX_LEN <= 32) {
+        // One chunk and the few bytes past it, if any: a second 16-byte chunk would cost a wider
+        // store (one more cache-line split) for bytes that the next item overwrites.
+        std::memcpy(dst, src, 16);
+        if constexpr (MAX_LEN > 16) std::memcpy(dst + 16, src + 16, MAX_LEN - 16);
+    } else if (offset >= 16) {
         do std::memcpy(dst + k, src + k, 16);
         while ((k += 16) < span);
     } else if (offset >= 8) {

@@ -150,14 +150,13 @@ inline constexpr std::uint32_t FAST_GROUP_IN = 2 + 16 * 2;
 inline constexpr std::uint32_t FAST_GROUP_OUT = 15 * MAX_ITEM_COPY + WIDE_COPY_MAX;
 static_assert(FAST_GROUP_OUT >= 16 * MAX_ITEM_COPY, "a group must also fit when every item is exact");
 
-// Codecs whose literals need no table work copy a run of literals with one 16-byte move. A move
-// happens only while an item of the group is left, so after at most 15 items: it starts at most
-// 2 + 15 × 2 input bytes into the group and reads 16 bytes from there; it starts at most 15 × 18
-// output bytes into the group and writes 16.
+// Codecs whose literals need no table work copy a run of literals with one 16-byte move: before
+// each copy, and once more for the literals after the group's last copy. The last move starts at
+// most 2 + 16 × 2 input bytes into the group and 16 × 18 output bytes into it, and moves 16.
 inline constexpr std::uint32_t LITERAL_RUN_WIDTH = 16;
-inline constexpr std::uint32_t FAST_GROUP_IN_RUNS = 2 + 15 * 2 + LITERAL_RUN_WIDTH;
-static_assert(FAST_GROUP_IN <= FAST_GROUP_IN_RUNS, "the group's own items fit as well");
-static_assert(15 * MAX_ITEM_COPY + LITERAL_RUN_WIDTH <= FAST_GROUP_OUT);
+inline constexpr std::uint32_t FAST_GROUP_IN_RUNS = FAST_GROUP_IN + LITERAL_RUN_WIDTH;
+inline constexpr std::uint32_t FAST_GROUP_OUT_RUNS = 16 * MAX_ITEM_COPY + LITERAL_RUN_WIDTH;
+static_assert(FAST_GROUP_OUT <= FAST_GROUP_OUT_RUNS, "the group's own copies fit as well");
 
 template <class Items>
 concept PlainLiterals = Items::PLAIN_LITERALS;
@@ -212,23 +211,29 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
     // Fast loop: whole groups while both buffers have room for the worst case of a group.
     if constexpr (PlainLiterals<Items>) {
         while (std::size_t(in_end - ip) >= FAST_GROUP_IN_RUNS &&
-               std::size_t(out_end - op) >= FAST_GROUP_OUT) {
-            // A marker bit above the 16 flags ends the group; each step takes the run of
-            // literals before the next copy (possibly empty), then that copy. No move once the
-            // marker is reached: after 16 copies it would pass both margins.
-            std::uint32_t word = std::uint32_t(load16(ip)) | 0x10000u;
+               std::size_t(out_end - op) >= FAST_GROUP_OUT_RUNS) {
+            // The set bits of the word are the group's copies. Each step takes the next one, the
+            // run of literals before it (possibly empty) and the copy; a last run takes the
+            // literals after the last copy. Clearing the lowest set bit leaves the word only one
+            // operation per copy on the loop's dependency chain; the run length comes off it.
+            std::uint32_t copies = load16(ip);
             ip += 2;
-            while (word != 1) {
-                const unsigned run = unsigned(std::countr_zero(word));
+            unsigned next = 0;  // the item after the last copy taken
+            while (copies != 0) {
+                const unsigned bit = unsigned(std::countr_zero(copies));
+                copies &= copies - 1;
+                const unsigned run = bit - next;
                 std::memcpy(op, ip, LITERAL_RUN_WIDTH);
                 op += run;
                 ip += run;
-                word >>= run;
-                if (word == 1) break;
                 if (!fast_copy(items, ip, out, op)) [[unlikely]]
                     return CodecStatus::malformed;
-                word >>= 1;
+                next = bit + 1;
             }
+            const unsigned run = 16 - next;
+            std::memcpy(op, ip, LITERAL_RUN_WIDTH);
+            op += run;
+            ip += run;
         }
     } else {
         while (std::size_t(in_end - ip) >= FAST_GROUP_IN &&
