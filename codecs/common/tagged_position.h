@@ -51,8 +51,10 @@ public:
         return tagged(key & ~SLOT_BITS, position);
     }
 
-    // The bits of an entry that hold its tag.
+    // The bits of an entry that hold its tag; all of them set are the fill string's tag.
     std::uint32_t tag_mask() const { return tag_mask_; }
+    // The position below the tag of an entry.
+    std::uint32_t position(std::uint32_t entry) const { return entry & position_mask_; }
 
     // False when `entry` cannot name three bytes whose tag is `tag`.
     bool may_match(std::uint32_t entry, std::uint32_t tag) const {

@@ -25,22 +25,13 @@ namespace {
 using vrax3a::WAYS;
 
 // The two hand-written parts of the search, in an SSE2 form and a portable one that give the same
-// results: the tag test of a whole set, and Probe, which compares the 18 bytes at p with a
-// candidate without a data-dependent branch, so that a way that agrees on no byte costs as much as
-// one that agrees on 18 and the search has nothing to mispredict. Agreement comes as a mask of
-// trailing ones, (1 << length) - 1, for the leading bytes that agree.
+// results: the tag test of a whole set, and Probe, which counts the leading bytes on which the 18
+// bytes at p and a candidate agree without a data-dependent branch, so that a way that agrees on
+// no byte costs as much as one that agrees on 18 and the search has nothing to mispredict.
 //
 // Probe's interface:
-//     std::uint32_t agreeing16(const std::uint8_t* c) const;  agreement over bytes 0..15;
-//                                                             reads c[0..15]
-//     std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const;
-//         agreement over bytes 0..17, given the agreement over bytes 0..15 (or any mask with the
-//         same trailing ones); reads c[2..17]
-//     std::uint32_t agreeing18(const std::uint8_t* c) const;  agreement over bytes 0..17;
-//                                                             reads c[0..17]
-
-// The trailing ones of x: adding 1 clears them and sets the bit above them.
-inline std::uint32_t trailing_ones(std::uint32_t x) { return x & ~(x + 1); }
+//     std::uint32_t length16(const std::uint8_t* c) const;  at most 16; reads c[0..15]
+//     std::uint32_t length18(const std::uint8_t* c) const;  at most 18; reads c[0..17]
 
 #if VRAX_USE_SSE2
 
@@ -59,18 +50,23 @@ class Probe {
 public:
     explicit Probe(const std::uint8_t* p) : head_(load128(p)), tail_(load128(p + 2)) {}
 
-    std::uint32_t agreeing16(const std::uint8_t* c) const { return trailing_ones(equal16(c)); }
+    std::uint32_t length16(const std::uint8_t* c) const { return trailing_ones(equal16(c)); }
 
-    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
-        // Bit k - 2 of `tail` is set when byte k agrees; bytes 2..15 are already in agreeing16,
-        // and bytes 16 and 17 count only behind 16 agreeing bytes, which trailing_ones sees to.
+    std::uint32_t length18(const std::uint8_t* c) const {
+        // Bit k - 2 of `tail` is set when byte k agrees; bytes 2..15 are already in equal16, and
+        // bytes 16 and 17 count only behind 16 agreeing bytes.
         const auto tail = std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(tail_, load128(c + 2))));
-        return trailing_ones(agreeing16 | tail << 2);
+        return trailing_ones(equal16(c) | tail << 2);
     }
 
-    std::uint32_t agreeing18(const std::uint8_t* c) const { return extend(equal16(c), c); }
-
 private:
+    // The number of trailing ones of x, which has at most 18 bits set.
+    static std::uint32_t trailing_ones(std::uint32_t x) {
+        const std::uint32_t zeros = ~x;
+        VRAX_ASSUME(zeros != 0);
+        return std::uint32_t(std::countr_zero(zeros));
+    }
+
     // Bit k set when byte k of p and c agree, for k < 16.
     std::uint32_t equal16(const std::uint8_t* c) const {
         return std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(head_, load128(c))));
@@ -97,17 +93,8 @@ class Probe {
 public:
     explicit Probe(const std::uint8_t* p) : p_(p) {}
 
-    std::uint32_t agreeing16(const std::uint8_t* c) const {
-        return (1u << vrax::match_length_16(p_, c)) - 1;
-    }
-
-    std::uint32_t extend(std::uint32_t agreeing16, const std::uint8_t* c) const {
-        return (agreeing16 & 0xFFFF) == 0xFFFF ? agreeing18(c) : trailing_ones(agreeing16);
-    }
-
-    std::uint32_t agreeing18(const std::uint8_t* c) const {
-        return (1u << vrax::match_length_18(p_, c)) - 1;
-    }
+    std::uint32_t length16(const std::uint8_t* c) const { return vrax::match_length_16(p_, c); }
+    std::uint32_t length18(const std::uint8_t* c) const { return vrax::match_length_18(p_, c); }
 
 private:
     const std::uint8_t* p_;
@@ -121,10 +108,24 @@ private:
 // entry has the tag of the current three bytes holds no candidate for a copy, and one vector
 // compare of the eight entries finds that without loading a single candidate.
 // PendingInsertions keeps a key per position (TaggedPositions::key, with the set's first slot).
+//
+// The fill string's entry is the fill string's tag (all ones) above position in_size - 18, so
+// that the candidate of every entry is loaded from the input without a test: no lookup finds
+// that position in the table, since every entry that a lookup sees lies before the item, which
+// starts at in_size - 18 at most. The bytes loaded for a fill entry are the wrong ones, but they
+// can agree on three bytes with the item only when the item's tag is the fill string's or that
+// of the bytes at in_size - 18; only such items (`needs_fill_bytes`) must tell the fill string's
+// entries apart and compare the fill string itself.
 class TaggedSets {
 public:
-    TaggedSets(std::uint32_t* slots, std::uint32_t in_size) : sets_{slots}, tags_(in_size) {
-        vrax::fill_slot_table(slots);
+    TaggedSets(std::uint32_t* slots, const std::uint8_t* in, std::uint32_t in_size)
+        : sets_{slots}, tags_(in_size) {
+        using vrax::LOOKAHEAD;
+        // Without LOOKAHEAD bytes no item looks into the table.
+        const std::uint32_t stand_in = in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
+        fill_entry_ = vrax::TaggedPositions::tagged(tags_.tag_mask(), stand_in);
+        stand_in_tag_ = in_size >= LOOKAHEAD ? tags_.tag(in + stand_in) : tags_.tag_mask();
+        std::fill_n(slots, vrax::TABLE_ENTRIES, fill_entry_);
     }
 
     void insert(std::uint32_t key, std::uint32_t position) {
@@ -140,15 +141,37 @@ public:
         return any_way_may_match(sets_.slots + first, tags_, tag);
     }
 
+    bool needs_fill_bytes(std::uint32_t tag) const {
+        return (tag == tags_.tag_mask()) | (tag == stand_in_tag_);
+    }
+    // The candidate of an entry, for an item with needs_fill_bytes.
+    const std::uint8_t* fill_or_position(const std::uint8_t* in, std::uint32_t entry) const {
+        return entry == fill_entry_ ? vrax::FILL_STRING_PADDED.data() : in + tags_.position(entry);
+    }
+
 private:
     vrax3a::WaySets sets_;
     vrax::TaggedPositions tags_;
+    std::uint32_t fill_entry_;
+    std::uint32_t stand_in_tag_;
 };
 
-// The longest of the ways' agreement masks: they are nested, so it is their OR.
-inline std::uint32_t longest_of(const std::uint32_t (&prefix)[WAYS]) {
-    return ((prefix[0] | prefix[1]) | (prefix[2] | prefix[3])) |
-           ((prefix[4] | prefix[5]) | (prefix[6] | prefix[7]));
+// The best of the eight ways as one number, length × 8 + (7 - way), given the length of each:
+// the highest is the longest candidate at the lowest way.
+template <class Length>
+VRAX_ALWAYS_INLINE inline std::uint32_t best_of_ways(Length&& length) {
+    std::uint32_t score[WAYS];
+    VRAX_UNROLL(8)
+    for (std::uint32_t w = 0; w < WAYS; ++w) score[w] = length(w) << 3 | (WAYS - 1 - w);
+    // A tree of maxima, three deep: the best is on the way from one item to the next. Left to
+    // itself the compiler makes a chain of seven.
+    auto max = [](std::uint32_t a, std::uint32_t b) VRAX_ALWAYS_INLINE {
+        std::uint32_t m = std::max(a, b);
+        VRAX_OPAQUE(m);
+        return m;
+    };
+    return std::max(max(max(score[0], score[1]), max(score[2], score[3])),
+                    max(max(score[4], score[5]), max(score[6], score[7])));
 }
 
 }  // namespace
@@ -158,15 +181,30 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     using namespace vrax;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in_size);
+    TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in, in_size);
     const TaggedPositions tags = table.tags();
     PendingInsertions<TaggedSets> pending;
     SlotWindow slots(in, in_size, LOOKAHEAD);
     bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
+    // The best of the ways of a set (best_of_ways), each way's candidate from `candidate`. Most
+    // searches end within 16 bytes, and one compare per way covers those; bytes 16 and 17 cost a
+    // second. They are compared only when some way agrees on all 16, or at once while the searches
+    // just before found 16 or more (a run of long copies), where comparing 16 first and then again
+    // would waste the first pass and a mispredicted branch.
+    auto search = [&](const Probe& probe, auto&& candidate) VRAX_ALWAYS_INLINE {
+        std::uint32_t best = 16 << 3;
+        if (!long_copies)
+            best = best_of_ways([&](std::uint32_t w) { return probe.length16(candidate(w)); });
+        if (best >= 16 << 3)
+            best = best_of_ways([&](std::uint32_t w) { return probe.length18(candidate(w)); });
+        return best;
+    };
+
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
-    // position (its 18 bytes end before in_size) or the padded fill string. Inlined into the item
-    // loop so that the table and the pending insertions can stay in registers.
+    // position (its 18 bytes end before in_size), position in_size - 18 or the padded fill string.
+    // Inlined into the item loop so that the table and the pending insertions can stay in
+    // registers.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
@@ -178,39 +216,20 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
             return emit_literal(op, *p);
         }
         const std::uint32_t* const ways = table.set(first);
-        auto candidate = [&](std::uint32_t w) { return tags.bytes(in, ways[w]); };
         const Probe probe(p);
-        std::uint32_t prefix[WAYS];
-        // Most searches end within 16 bytes, and one compare per way covers those; bytes 16 and
-        // 17 cost a second. They are compared only when some way agrees on all 16, or at once
-        // while the searches just before found 16 or more (a run of long copies), where
-        // comparing 16 first and then again would waste the first pass and a mispredicted branch.
-        std::uint32_t longest = 0xFFFF;
-        if (!long_copies) {
-            VRAX_UNROLL(8)
-            for (std::uint32_t w = 0; w < WAYS; ++w) prefix[w] = probe.agreeing16(candidate(w));
-            longest = longest_of(prefix);
-        }
-        if (longest == 0xFFFF) {
-            VRAX_UNROLL(8)
-            for (std::uint32_t w = 0; w < WAYS; ++w)
-                prefix[w] = long_copies ? probe.agreeing18(candidate(w))
-                                        : probe.extend(prefix[w], candidate(w));
-            longest = longest_of(prefix);
-        }
-        // The length, on which the next item waits, comes a few ORs after the loads. The
-        // complement of the longest prefix has bit 18 set, so it is never 0.
-        const auto best_len = std::uint32_t(std::countr_zero(~longest));
+        std::uint32_t best;
+        if (!table.needs_fill_bytes(tag)) [[likely]]
+            best = search(probe, [&](std::uint32_t w) { return in + tags.position(ways[w]); });
+        else
+            best = search(probe, [&](std::uint32_t w) {
+                return table.fill_or_position(in, ways[w]);
+            });
+        // The length, on which the next item waits, comes a few compares after the loads.
+        const std::uint32_t best_len = best >> 3;
         long_copies = best_len >= 16;
         // All eight lookups are done; only now may this item insert anything. The copy's own
         // position goes into the set of the slot it names, which is p's set.
         if (best_len >= LENGTH_BIAS) {
-            // The way to name, which only this item's bytes need: each way scores prefix × 8 +
-            // (7 - way), so the highest score is the longest prefix at the lowest way.
-            std::uint32_t best = 0;
-            VRAX_UNROLL(8)
-            for (std::uint32_t w = 0; w < WAYS; ++w)
-                best = std::max(best, prefix[w] << 3 | (WAYS - 1 - w));
             const std::uint32_t best_way = WAYS - 1 - (best & 7);
             pending.copy(table, i, key);
             return emit_copy(op, first + best_way, best_len - LENGTH_BIAS, best_len);
