@@ -59,17 +59,25 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
 // Decoder side, for decode_items: the length is the length code + BIAS, so at most 15 + BIAS bytes,
 // which bounds the wide copy too. An offset of 0 or one reaching before the output's start names
 // no byte and makes the block malformed; offset - 1 wraps for 0, so one test catches both.
+//
+// The test runs against `reach`, the output length at an earlier copy: an offset that passes it
+// passes against the current length too, so the output length is only worked out (and `reach`
+// raised) when an offset goes beyond it. Once 4095 bytes are out, that happens only for offset 0.
 template <std::uint32_t BIAS>
 struct OffsetCopyItems {
     static constexpr std::uint32_t LENGTH_BIAS = BIAS;
     static constexpr bool PLAIN_LITERALS = true;
 
+    std::uint32_t reach = 0;
+
     void literal(std::uint8_t*, std::uint8_t*) {}
 
     template <bool WIDE>
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {
-        if (offset - 1 >= std::uint32_t(op - out)) [[unlikely]]
-            return false;
+        if (offset - 1 >= reach) [[unlikely]] {
+            reach = std::uint32_t(op - out);
+            if (offset - 1 >= reach) return false;
+        }
         copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
         return true;
     }
