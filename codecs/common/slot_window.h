@@ -1,8 +1,8 @@
-// The 12-bit slots (hash3_slot) of the positions just ahead of a compressor, worked out in
-// batches before the items that need them. An item then reads its slot with one load instead of
-// hashing its bytes, so the slot is off the chain from one item's decision to the next, and
-// batches suit vector code: only bits 4 to 15 of the product enter a slot, so a 16-bit multiply
-// gives it exactly, sixteen positions at a time with SSE2.
+// The table keys (12-bit slots, or VRAX3-A's sets) of the positions just ahead of a compressor,
+// worked out in batches before the items that need them. An item then reads its key with one load
+// instead of hashing its bytes, so the key is off the chain from one item's decision to the next,
+// and batches suit vector code: only the low 16 bits of the product enter a key, so a 16-bit
+// multiply gives it exactly, sixteen positions at a time with SSE2.
 #pragma once
 
 #include <algorithm>
@@ -17,15 +17,21 @@
 
 namespace vrax {
 
-class SlotWindow {
+// KEY_SHIFT and KEY_MASK say which bits of the product (hash3_product) make an item's key: bits 4
+// to 15 for the 12-bit slot of VRAX1 to VRAX3, (product >> 1) & 0xFF8 for the first slot of a
+// VRAX3-A set. Both lie in the product's low 16 bits.
+template <std::uint32_t KEY_SHIFT, std::uint32_t KEY_MASK>
+class KeyWindow {
 public:
+    static_assert((KEY_MASK << KEY_SHIFT) <= 0xFFFF);
+
     // Positions whose slot is computed in one batch: 8 KiB of 16-bit slots.
     static constexpr std::uint32_t SPAN = 4096;
     static_assert(SPAN % 16 == 0 && (SPAN & (SPAN - 1)) == 0);
 
     // For the positions of `in` (in_size bytes) where at least `lookahead` (≥ 3) bytes remain,
     // where a compressor's matched items start.
-    SlotWindow(const std::uint8_t* in, std::uint32_t in_size, std::uint32_t lookahead)
+    KeyWindow(const std::uint8_t* in, std::uint32_t in_size, std::uint32_t lookahead)
         : in_(in), in_size_(in_size), limit_(in_size >= lookahead ? in_size - lookahead + 1 : 0) {}
 
     // The `ahead` of compress_items: makes slot(j) valid for every j in [i, end), where end is
@@ -49,9 +55,11 @@ private:
         const __m128i zero = _mm_setzero_si128();
         const __m128i factor = _mm_set1_epi16(std::int16_t(HASH3_FACTOR));
         auto slots8 = [&](__m128i b0_b2, __m128i b1) {
-            // (b0 << 8 | b2) ^ (b1 << 4), times the factor: bits 4 to 15 are the slot.
+            // (b0 << 8 | b2) ^ (b1 << 4), times the factor, gives the product's low 16 bits.
             const __m128i x = _mm_xor_si128(b0_b2, _mm_slli_epi16(b1, 4));
-            return _mm_srli_epi16(_mm_mullo_epi16(x, factor), 4);
+            const __m128i key = _mm_srli_epi16(_mm_mullo_epi16(x, factor), KEY_SHIFT);
+            if constexpr ((0xFFFF >> KEY_SHIFT) == KEY_MASK) return key;
+            return _mm_and_si128(key, _mm_set1_epi16(std::int16_t(KEY_MASK)));
         };
         for (; j + 16 <= end_ && std::uint64_t(j) + 18 <= in_size_; j += 16) {
             const auto* p = reinterpret_cast<const __m128i*>(in_ + j);
@@ -63,7 +71,8 @@ private:
             _mm_storeu_si128(s + 1, slots8(_mm_unpackhi_epi8(b2, b0), _mm_unpackhi_epi8(b1, zero)));
         }
 #endif
-        for (; j < end_; ++j) slots_[j % SPAN] = std::uint16_t(hash3_slot(in_ + j));
+        for (; j < end_; ++j)
+            slots_[j % SPAN] = std::uint16_t(hash3_product(in_ + j) >> KEY_SHIFT & KEY_MASK);
     }
 
     const std::uint8_t* in_;
@@ -72,5 +81,8 @@ private:
     std::uint32_t end_ = 0;  // slot(j) is valid from the last fill's start up to end_
     std::uint16_t slots_[SPAN];
 };
+
+// The 12-bit slots of hash3_slot.
+using SlotWindow = KeyWindow<4, 0xFFF>;
 
 }  // namespace vrax

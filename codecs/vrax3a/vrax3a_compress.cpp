@@ -184,7 +184,8 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in, in_size);
     const TaggedPositions tags = table.tags();
     PendingInsertions<TaggedSets> pending;
-    SlotWindow slots(in, in_size, LOOKAHEAD);
+    // The first slot of each position's set.
+    KeyWindow<vrax3a::WaySets::KEY_SHIFT, vrax3a::WaySets::KEY_MASK> sets(in, in_size, LOOKAHEAD);
     bool long_copies = false;  // the last search found 16 or more agreeing bytes
 
     // The best of the ways of a set (best_of_ways), each way's candidate from `candidate`. Most
@@ -208,7 +209,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t first = vrax3a::WaySets::key_of_hash3_slot(slots.slot(i));
+        const std::uint32_t first = sets.slot(i);
         const std::uint32_t tag = tags.tag(p);
         const std::uint32_t key = TaggedPositions::key(first, tag);
         if (!table.may_match(first, tag)) {
@@ -238,6 +239,6 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         return emit_literal(op, *p);
     };
     result->length = compress_items<LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
-        in, in_size, out, code_matched, slots);
+        in, in_size, out, code_matched, sets);
     return CodecStatus::ok;
 }

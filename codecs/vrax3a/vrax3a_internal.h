@@ -21,9 +21,11 @@ struct WaySets {
     std::uint32_t cycle = 0;
 
     // First slot of the set of the three bytes at p: the 9-bit set (product bits 4 to 12) times 8.
-    static std::uint32_t key(const std::uint8_t* p) { return vrax::hash3_product(p) >> 1 & 0xFF8; }
-    // The same from the 12-bit hash3_slot of the three bytes (product bits 4 to 15).
-    static std::uint32_t key_of_hash3_slot(std::uint32_t slot) { return (slot & 0x1FF) << 3; }
+    static constexpr std::uint32_t KEY_SHIFT = 1;
+    static constexpr std::uint32_t KEY_MASK = 0xFF8;
+    static std::uint32_t key(const std::uint8_t* p) {
+        return vrax::hash3_product(p) >> KEY_SHIFT & KEY_MASK;
+    }
     // A copy's own position goes into the set of the slot it names.
     static std::uint32_t key_of_slot(std::uint32_t slot) { return slot & ~(WAYS - 1); }
 
