@@ -1,13 +1,12 @@
 // Table entries that carry, above a block position, a tag of the three bytes found there
-// (compressors of VRAX2 and VRAX3-A). A copy needs three agreeing bytes, so an entry whose tag
-// differs from the tag of the current three bytes names no candidate: the compressor codes a
-// literal without loading the candidate, and that load leaves the chain from one item to the next.
+// (compressor of VRAX2). A copy needs three agreeing bytes, so an entry whose tag differs from the
+// tag of the current three bytes names no candidate: the compressor codes a literal without
+// loading the candidate, and that load leaves the chain from one item to the next.
 //
 // An entry is tag | position, or FILL_POSITION. The tag of the fill string's first three bytes
 // is all ones, so FILL_POSITION reads as an entry with that tag. The position takes as many
-// low bits as the block needs, at least 12, so that a slot number (12 bits) fits beneath the tag.
-// A block longer than 2^31 bytes leaves no bits for tags: then every tag is 0 and every entry
-// passes.
+// low bits as the block needs, at least 12. A block longer than 2^31 bytes leaves no bits for
+// tags: then every tag is 0 and every entry passes.
 #pragma once
 
 #include <algorithm>
@@ -28,33 +27,28 @@ inline constexpr std::uint32_t FILL_FLIP =
           std::uint32_t(FILL_STRING[2]) << 16);
 }  // namespace tagged_position_detail
 
+// A hash of the three bytes at p whose high bits depend on all three and are all ones for the
+// fill string's first three bytes; tags are its high bits. Reads p[0..3].
+inline std::uint32_t tag_hash(const std::uint8_t* p) {
+    using namespace tagged_position_detail;
+    return hash(load32(p) & 0xFFFFFF) ^ FILL_FLIP;
+}
+
 class TaggedPositions {
 public:
     explicit TaggedPositions(std::uint32_t in_size)
         : tag_mask_(tag_mask(in_size)), position_mask_(~tag_mask_) {}
 
     // The tag of the three bytes at p: the high bits of their hash. Reads p[0..3].
-    std::uint32_t tag(const std::uint8_t* p) const {
-        using namespace tagged_position_detail;
-        return (hash(load32(p) & 0xFFFFFF) ^ FILL_FLIP) & tag_mask_;
-    }
+    std::uint32_t tag(const std::uint8_t* p) const { return tag_hash(p) & tag_mask_; }
 
-    // What a compressor keeps for a position until it enters a 4096-slot table: the slot (for
-    // VRAX3-A the first slot of a set) in the low 12 bits, the position's tag above them.
-    static std::uint32_t key(std::uint32_t slot, std::uint32_t tag) { return slot | tag; }
-    static std::uint32_t slot_of(std::uint32_t key) { return key & SLOT_BITS; }
-    // The entry that `position` takes with `tag` (VRAX2), or under `key`: the tag above it.
+    // The entry that `position` takes with `tag`: the tag above it.
     static std::uint32_t tagged(std::uint32_t tag, std::uint32_t position) {
         return tag | position;
     }
-    static std::uint32_t entry(std::uint32_t key, std::uint32_t position) {
-        return tagged(key & ~SLOT_BITS, position);
-    }
 
-    // The bits of an entry that hold its tag; all of them set are the fill string's tag.
+    // The bits of an entry that hold its tag.
     std::uint32_t tag_mask() const { return tag_mask_; }
-    // The position below the tag of an entry.
-    std::uint32_t position(std::uint32_t entry) const { return entry & position_mask_; }
 
     // False when `entry` cannot name three bytes whose tag is `tag`.
     bool may_match(std::uint32_t entry, std::uint32_t tag) const {

@@ -35,15 +35,10 @@ using vrax3a::WAYS;
 
 #if VRAX_USE_SSE2
 
-// False when no entry of the eight at `ways` has `tag`: one vector compare of the eight entries.
-inline bool any_way_may_match(const std::uint32_t* ways, const vrax::TaggedPositions& tags,
-                              std::uint32_t tag) {
-    const auto* const vectors = reinterpret_cast<const __m128i*>(ways);
-    const __m128i mask = _mm_set1_epi32(int(tags.tag_mask()));
-    const __m128i want = _mm_set1_epi32(int(tag));
-    const __m128i low = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(vectors), mask), want);
-    const __m128i high = _mm_cmpeq_epi32(_mm_and_si128(_mm_loadu_si128(vectors + 1), mask), want);
-    return _mm_movemask_epi8(_mm_or_si128(low, high)) != 0;
+// False when none of the eight 16-bit tags at `tags` is `tag`: one vector compare.
+inline bool any_tag_is(const std::uint16_t* tags, std::uint32_t tag) {
+    const __m128i eight = _mm_load_si128(reinterpret_cast<const __m128i*>(tags));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(eight, _mm_set1_epi16(std::int16_t(tag)))) != 0;
 }
 
 class Probe {
@@ -82,10 +77,9 @@ private:
 
 #else
 
-inline bool any_way_may_match(const std::uint32_t* ways, const vrax::TaggedPositions& tags,
-                              std::uint32_t tag) {
+inline bool any_tag_is(const std::uint16_t* tags, std::uint32_t tag) {
     bool found = false;
-    for (std::uint32_t w = 0; w < WAYS; ++w) found |= tags.may_match(ways[w], tag);
+    for (std::uint32_t w = 0; w < WAYS; ++w) found |= tags[w] == tag;
     return found;
 }
 
@@ -102,58 +96,64 @@ private:
 
 #endif
 
-// The compressor's own form of the table: the decompressor's WaySets, whose entries carry the tag
-// of their position's three bytes above it (tagged_position.h). It holds the same positions in
-// the same slots, since the ways' rule of insertion is the one WaySets keeps. A set in which no
-// entry has the tag of the current three bytes holds no candidate for a copy, and one vector
-// compare of the eight entries finds that without loading a single candidate.
-// PendingInsertions keeps a key per position (TaggedPositions::key, with the set's first slot).
+// The compressor's own form of the table: the decompressor's WaySets, and beside each slot a
+// 16-bit tag of the three bytes at its position. It holds the same positions in the same slots,
+// since the ways' rule of insertion is the one WaySets keeps. A set in which no slot has the tag of
+// the current three bytes holds no candidate for a copy, and one vector compare of the eight tags
+// finds that without loading a single candidate. PendingInsertions keeps a key per position (key:
+// the set's first slot, the tag above it).
 //
-// The fill string's entry is the fill string's tag (all ones) above position in_size - 18, so
-// that the candidate of every entry is loaded from the input without a test: no lookup finds
-// that position in the table, since every entry that a lookup sees lies before the item, which
-// starts at in_size - 18 at most. The bytes loaded for a fill entry are the wrong ones, but they
-// can agree on three bytes with the item only when the item's tag is the fill string's or that
-// of the bytes at in_size - 18; only such items (`needs_fill_bytes`) must tell the fill string's
-// entries apart and compare the fill string itself.
+// The fill string's entry is position in_size - 18 with the fill string's tag, so that the
+// candidate of every entry is loaded from the input without a test: no lookup finds that position
+// in the table, since every entry that a lookup sees lies before the item, which starts at
+// in_size - 18 at most. The bytes loaded for a fill entry are the wrong ones, but they can agree
+// on three bytes with the item only when the item's tag is the fill string's or that of the bytes
+// at in_size - 18; only such items (`needs_fill_bytes`) must tell the fill string's entries apart
+// and compare the fill string itself.
 class TaggedSets {
 public:
     TaggedSets(std::uint32_t* slots, const std::uint8_t* in, std::uint32_t in_size)
-        : sets_{slots}, tags_(in_size) {
+        : sets_{slots} {
         using vrax::LOOKAHEAD;
         // Without LOOKAHEAD bytes no item looks into the table.
-        const std::uint32_t stand_in = in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
-        fill_entry_ = vrax::TaggedPositions::tagged(tags_.tag_mask(), stand_in);
-        stand_in_tag_ = in_size >= LOOKAHEAD ? tags_.tag(in + stand_in) : tags_.tag_mask();
-        std::fill_n(slots, vrax::TABLE_ENTRIES, fill_entry_);
+        stand_in_ = in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
+        stand_in_tag_ = in_size >= LOOKAHEAD ? tag(in + stand_in_) : FILL_TAG;
+        std::fill_n(slots, vrax::TABLE_ENTRIES, stand_in_);
+        std::fill_n(tags_, vrax::TABLE_ENTRIES, std::uint16_t(FILL_TAG));
     }
 
+    // The tag of the three bytes at p: the high half of tag_hash, FILL_TAG for the fill string's
+    // first three bytes. Reads p[0..3].
+    static std::uint32_t tag(const std::uint8_t* p) { return vrax::tag_hash(p) >> 16; }
+    static std::uint32_t key(std::uint32_t first, std::uint32_t tag) { return first | tag << 16; }
+
     void insert(std::uint32_t key, std::uint32_t position) {
-        using vrax::TaggedPositions;
-        sets_.insert(TaggedPositions::slot_of(key), TaggedPositions::entry(key, position));
+        tags_[(key & 0xFFFF) + sets_.cycle] = std::uint16_t(key >> 16);
+        sets_.insert(key & 0xFFFF, position);
     }
 
     const std::uint32_t* set(std::uint32_t first) const { return sets_.slots + first; }
-    const vrax::TaggedPositions& tags() const { return tags_; }
 
-    // False when no entry of the set of `first` has `tag`: then none agrees on three bytes.
+    // False when no slot of the set of `first` has `tag`: then none agrees on three bytes.
     bool may_match(std::uint32_t first, std::uint32_t tag) const {
-        return any_way_may_match(sets_.slots + first, tags_, tag);
+        return any_tag_is(tags_ + first, tag);
     }
 
     bool needs_fill_bytes(std::uint32_t tag) const {
-        return (tag == tags_.tag_mask()) | (tag == stand_in_tag_);
+        return (tag == FILL_TAG) | (tag == stand_in_tag_);
     }
     // The candidate of an entry, for an item with needs_fill_bytes.
     const std::uint8_t* fill_or_position(const std::uint8_t* in, std::uint32_t entry) const {
-        return entry == fill_entry_ ? vrax::FILL_STRING_PADDED.data() : in + tags_.position(entry);
+        return entry == stand_in_ ? vrax::FILL_STRING_PADDED.data() : in + entry;
     }
 
 private:
+    static constexpr std::uint32_t FILL_TAG = 0xFFFF;
+
     vrax3a::WaySets sets_;
-    vrax::TaggedPositions tags_;
-    std::uint32_t fill_entry_;
+    std::uint32_t stand_in_;
     std::uint32_t stand_in_tag_;
+    alignas(16) std::uint16_t tags_[vrax::TABLE_ENTRIES];
 };
 
 // The best of the eight ways as one number, length × 8 + (7 - way), given the length of each:
@@ -182,7 +182,6 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
     TaggedSets table(aligned_work_memory<std::uint32_t>(work_memory), in, in_size);
-    const TaggedPositions tags = table.tags();
     PendingInsertions<TaggedSets> pending;
     // The first slot of each position's set.
     KeyWindow<vrax3a::WaySets::KEY_SHIFT, vrax3a::WaySets::KEY_MASK> sets(in, in_size, LOOKAHEAD);
@@ -210,8 +209,8 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t first = sets.slot(i);
-        const std::uint32_t tag = tags.tag(p);
-        const std::uint32_t key = TaggedPositions::key(first, tag);
+        const std::uint32_t tag = TaggedSets::tag(p);
+        const std::uint32_t key = TaggedSets::key(first, tag);
         if (!table.may_match(first, tag)) {
             pending.literal(table, i, key);
             return emit_literal(op, *p);
@@ -220,7 +219,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         const Probe probe(p);
         std::uint32_t best;
         if (!table.needs_fill_bytes(tag)) [[likely]]
-            best = search(probe, [&](std::uint32_t w) { return in + tags.position(ways[w]); });
+            best = search(probe, [&](std::uint32_t w) { return in + ways[w]; });
         else
             best = search(probe, [&](std::uint32_t w) {
                 return table.fill_or_position(in, ways[w]);
