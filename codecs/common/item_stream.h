@@ -111,7 +111,15 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
             VRAX_UNROLL(16)
             for (std::uint32_t k = 0; k < 16; ++k) code_item(k);
         } else {
-            for (std::uint32_t k = 0; k < 16; ++k) code_item(k);
+            // One register holds both the flags and the count: sixteen ones above the flags,
+            // shifted down one place per item, the item's flag taking the place of the one that
+            // arrives at bit 15. The group is done when none is left above bit 15.
+            flags = 0xFFFF0000u;
+            do {
+                const std::uint32_t covered = code_matched(i, op);
+                flags = flags >> 1 ^ std::uint32_t(covered == 1) << 15;
+                i += covered;
+            } while (flags > 0xFFFF);
         }
         store16(word, std::uint16_t(flags));
         word = op;
