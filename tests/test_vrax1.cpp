@@ -187,6 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
         // The same faults inside a group that the fast loop decodes.
         Malformed{"FastOffsetZero", fast_loop_block("00 00"), 4096},
         Malformed{"FastOffsetBeforeStart", fast_loop_block("F0 02"), 4096},
+        // A first copy proves offsets up to 1 good; the second reaches one byte before the start.
+        Malformed{"FastOffsetBeforeStartAfterACopy",
+                  with_literal_groups(
+                      concat(hex("00 00 00 00 0A 00 61 00 01 62 00 04"), repeat('z', 12)), 3),
+                  4096},
         Malformed{"CopyItemCut", hex("00 00 00 00 02 00 61 0F"), 64},
         Malformed{"ControlWordCut", hex("00 00 00 00 00"), 64},
         Malformed{"ControlWordWithoutItems", hex("00 00 00 00 00 00"), 64},
