@@ -223,25 +223,29 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
             // The set bits of the word are the group's copies. Each step takes the next one, the
             // run of literals before it (possibly empty) and the copy; a last run takes the
             // literals after the last copy. Clearing the lowest set bit leaves the word only one
-            // operation per copy on the loop's dependency chain; the run length comes off it.
+            // operation per copy on the loop's dependency chain.
+            //
+            // Item k of the group starts at ip_base + k in the input and at op_base + k in the
+            // output: a literal adds 1 to both, so the bases move only at copies (by 1 and by
+            // len - 1), and a run of literals needs no length of its own.
             std::uint32_t copies = load16(ip);
-            ip += 2;
-            unsigned next = 0;  // the item after the last copy taken
+            const std::uint8_t* ip_base = ip + 2;
+            std::uint8_t* op_base = op;
+            std::size_t next = 0;  // the item after the last copy taken
             while (copies != 0) {
-                const unsigned bit = unsigned(std::countr_zero(copies));
+                const std::size_t bit = std::size_t(std::countr_zero(copies));
                 copies &= copies - 1;
-                const unsigned run = bit - next;
-                std::memcpy(op, ip, LITERAL_RUN_WIDTH);
-                op += run;
-                ip += run;
-                if (!fast_copy(items, ip, out, op)) [[unlikely]]
+                std::memcpy(op_base + next, ip_base + next, LITERAL_RUN_WIDTH);
+                const auto [number, len] = read_copy_item<BIAS>(ip_base + bit);
+                if (!items.template copy<true>(out, op_base + bit, number, len)) [[unlikely]]
                     return CodecStatus::malformed;
+                ip_base += 1;
+                op_base += len - 1;
                 next = bit + 1;
             }
-            const unsigned run = 16 - next;
-            std::memcpy(op, ip, LITERAL_RUN_WIDTH);
-            op += run;
-            ip += run;
+            std::memcpy(op_base + next, ip_base + next, LITERAL_RUN_WIDTH);
+            ip = ip_base + 16;
+            op = op_base + 16;
         }
     } else {
         while (std::size_t(in_end - ip) >= FAST_GROUP_IN &&
