@@ -33,11 +33,6 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
         return padded;
     }();
 
-// The bytes that an entry names: FILL_STRING, padded, or position `entry` of the block at `in`.
-inline const std::uint8_t* entry_bytes(const std::uint8_t* in, std::uint32_t entry) {
-    return entry == FILL_POSITION ? FILL_STRING_PADDED.data() : in + entry;
-}
-
 // Carries out a copy item of len bytes at op from what a table entry names: FILL_STRING, or the
 // position `entry` of the output that starts at out. False when that position is not before op,
 // so names no byte written yet. WIDE: may write WIDE_COPY_MAX bytes from op. FILL_POSITION lies

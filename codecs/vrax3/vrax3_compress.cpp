@@ -1,4 +1,5 @@
 // VRAX3 compressor: one probe per position that may start a copy; the copy names the slot.
+#include <algorithm>
 #include <cstdint>
 
 #include "bytes.h"
@@ -29,19 +30,29 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
     SlotsWithScratch table{{aligned_work_memory<std::uint32_t>(work_memory)}};
-    fill_slot_table(table.slots);
+    // The fill string's entry is position in_size - 18, whose bytes can be loaded and which no
+    // lookup finds in the table otherwise (every position a lookup sees lies before the item, which
+    // starts at in_size - 18 at most). So the candidate's address needs no test, and only an item
+    // whose entry is that position compares the fill string itself, after the fact. Without
+    // LOOKAHEAD bytes no item looks into the table.
+    const std::uint32_t fill = in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
+    std::fill_n(table.slots, TABLE_ENTRIES, fill);
     PendingInsertions<SlotsWithScratch> pending;
     SlotWindow slots(in, in_size, LOOKAHEAD);
 
-    // Matched items start at i ≤ in_size - 18, so p[0..17] is input; the candidate is an earlier
-    // position (its 18 bytes end before in_size) or the padded fill string, so it can always be
-    // loaded, and the test of its first three bytes alone decides the item.
+    // Matched items start at i ≤ in_size - 18, so p[0..17] is input, and so is the candidate: an
+    // earlier position (its 18 bytes end before in_size) or the fill string's stand-in.
     auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = slots.slot(i);
-        const std::uint8_t* const candidate = entry_bytes(in, table.entry(slot));
-        const std::uint64_t x = load64(p) ^ load64(candidate);
+        const std::uint32_t entry = table.entry(slot);
+        const std::uint8_t* candidate = in + entry;
+        std::uint64_t x = load64(p) ^ load64(candidate);
+        if (entry == fill) [[unlikely]] {
+            candidate = FILL_STRING_PADDED.data();
+            x = load64(p) ^ load64(candidate);
+        }
         if ((x & 0xFFFFFF) == 0) {
             const std::uint32_t len = match_length_after<MAX_ITEM_COPY>(x, p, candidate);
             VRAX_ASSUME(len >= 3);  // the three-byte test passed
