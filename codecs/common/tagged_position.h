@@ -5,11 +5,10 @@
 //
 // An entry is tag | position, or FILL_POSITION. The tag of the fill string's first three bytes
 // is all ones, so FILL_POSITION reads as an entry with that tag. The position takes as many
-// low bits as the block needs, at least 12. A block longer than 2^31 bytes leaves no bits for
-// tags: then every tag is 0 and every entry passes.
+// low bits as the block needs. A block longer than 2^31 bytes leaves no bits for tags: then every
+// tag is 0 and every entry passes.
 #pragma once
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -61,14 +60,10 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t SLOT_BITS = 0xFFF;
-
     // The bits above the positions of a block of in_size bytes. Positions are below
     // in_size - 17 < 2^bits - 1, so no entry but the fill string's has all position bits set.
     static std::uint32_t tag_mask(std::uint32_t in_size) {
-        const auto bits = std::max(std::uint32_t(std::bit_width(SLOT_BITS)),
-                                   std::uint32_t(std::bit_width(in_size - 1)));
-        return std::uint32_t(~std::uint64_t(0) << bits);
+        return std::uint32_t(~std::uint64_t(0) << std::bit_width(in_size - 1));
     }
 
     std::uint32_t tag_mask_;

@@ -128,8 +128,9 @@ public:
     static std::uint32_t key(std::uint32_t first, std::uint32_t tag) { return first | tag << 16; }
 
     void insert(std::uint32_t key, std::uint32_t position) {
-        tags_[(key & 0xFFFF) + sets_.cycle] = std::uint16_t(key >> 16);
-        sets_.insert(key & 0xFFFF, position);
+        const std::uint32_t first = key & 0xFFFF;
+        tags_[first + sets_.cycle] = std::uint16_t(key >> 16);
+        sets_.insert(first, position);
     }
 
     const std::uint32_t* set(std::uint32_t first) const { return sets_.slots + first; }
