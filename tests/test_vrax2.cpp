@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "fill_string.h"
@@ -237,6 +238,41 @@ TEST(Vrax2Decode, UnsetNumberRefusedInWholeGroups) {
         } else {
             EXPECT_EQ(codec.status(), CodecStatus::malformed) << "item " << bad;
         }
+    }
+}
+
+// Blocks of random items against a decoder written item by item. Groups with few copies, whose
+// entries the fast decoder writes four at a time, are mixed with dense ones; copies name recent
+// numbers and, past the first 4096 items, numbers taken 4096 items before, just about to be taken
+// again (the entries that the four-at-a-time writes run into), through several table cycles.
+TEST(Vrax2Decode, RandomItemsMatchItemByItemDecoding) {
+    for (std::uint32_t literal_share : {0u, 30u, 60u, 85u}) {
+        std::mt19937 rng(literal_share + 1);
+        std::vector<Bytes> items;
+        Bytes expected;
+        std::vector<std::int64_t> phrase(4096, -2);  // -2 untaken, -1 the fill string
+        phrase[0] = -1;
+        for (std::uint32_t k = 0; k < 3 * 4096 + 100; ++k) {
+            const auto start = std::int64_t(expected.size());
+            if (k == 0 || rng() % 100 < literal_share) {
+                items.push_back({std::uint8_t(rng())});
+                expected.push_back(items.back()[0]);
+            } else {
+                const std::uint32_t ahead = k >= 4096 && rng() % 3 == 0 ? rng() % 24 : 0;
+                const std::uint32_t number =
+                    ahead != 0 || (k >= 4096 && rng() % 2) ? (k + ahead) % 4096
+                                                           : k - 1 - rng() % std::min(k, 40u);
+                const std::uint32_t len = 3 + rng() % 16;
+                items.push_back(copy_item(number % 4096, len));
+                const std::int64_t source = phrase[number % 4096];
+                for (std::uint32_t j = 0; j < len; ++j)
+                    expected.push_back(source < 0 ? FILL[j] : expected[std::size_t(source) + j]);
+            }
+            phrase[k % 4096] = start;
+        }
+        CodecSession codec(vrax2_codec_call);
+        EXPECT_EQ(codec.decompress(coded_block(items), std::uint32_t(expected.size())), expected)
+            << "literal share " << literal_share;
     }
 }
 

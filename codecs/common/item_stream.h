@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cassert>
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 
@@ -169,6 +170,14 @@ static_assert(FAST_GROUP_OUT <= FAST_GROUP_OUT_RUNS, "the group's own copies fit
 template <class Items>
 concept PlainLiterals = Items::PLAIN_LITERALS;
 
+// What a codec's own group decoder did with a group: decoded it, left it to the item loop (no
+// byte read or written, no state changed), or found it malformed.
+enum class GroupDecoded { yes, no, malformed };
+template <class Items>
+concept GroupsOfItems = requires(Items items, const std::uint8_t* ip, std::uint8_t* op) {
+    { items.group(ip, op, op) } -> std::same_as<GroupDecoded>;
+};
+
 // The number and the length of the copy item at ip, from one 16-bit load (byte 0 in the low half).
 struct CopyItem {
     std::uint32_t number;
@@ -202,6 +211,9 @@ inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, 
 //         carries out a copy item of len bytes at op; with WIDE it may write up to
 //         WIDE_COPY_MAX bytes from op. Returns false when the item cannot be right (its
 //         source does not exist), which makes the block malformed.
+//     GroupDecoded group(const std::uint8_t*& ip, std::uint8_t* out, std::uint8_t*& op);
+//         (optional) may decode the whole group whose control word is at ip, within the
+//         margins of FAST_GROUP_IN_RUNS and FAST_GROUP_OUT_RUNS, and advance ip and op past it.
 // Returns CodecStatus::malformed when an item runs past the block or names no source, and
 // CodecStatus::too_long when the output would pass out_cap; never reads or writes outside the
 // two buffers. `items` is taken by value: a copy whose address never leaves this function keeps
@@ -248,8 +260,18 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
             op = op_base + 16;
         }
     } else {
-        while (std::size_t(in_end - ip) >= FAST_GROUP_IN &&
-               std::size_t(out_end - op) >= FAST_GROUP_OUT) {
+        // A codec that decodes some groups its own way (GroupsOfItems) needs the margins of the
+        // literal runs.
+        constexpr bool OWN_GROUPS = GroupsOfItems<Items>;
+        constexpr std::uint32_t IN_MARGIN = OWN_GROUPS ? FAST_GROUP_IN_RUNS : FAST_GROUP_IN;
+        constexpr std::uint32_t OUT_MARGIN = OWN_GROUPS ? FAST_GROUP_OUT_RUNS : FAST_GROUP_OUT;
+        while (std::size_t(in_end - ip) >= IN_MARGIN && std::size_t(out_end - op) >= OUT_MARGIN) {
+            if constexpr (OWN_GROUPS) {
+                const GroupDecoded decoded = items.group(ip, out, op);
+                if (decoded == GroupDecoded::malformed) [[unlikely]]
+                    return CodecStatus::malformed;
+                if (decoded == GroupDecoded::yes) continue;
+            }
             std::uint32_t word = load16(ip);
             ip += 2;
             for (std::uint32_t k = 0; k < 16; ++k, word >>= 1) {
