@@ -29,6 +29,7 @@ struct PhraseCopyItems {
 
     std::uint32_t* phrase;
     std::uint32_t k = 0;  // the number the next item takes
+    std::uint32_t last_word = 0x10000;  // the control word of the group before; none at first
 
     void record(std::uint8_t* out, std::uint8_t* op) {
         phrase[k] = std::uint32_t(op - out);
@@ -51,7 +52,9 @@ struct PhraseCopyItems {
     // step moves the literals before the next copy in one 16-byte move, writes the entries of
     // those literals and of the copy four at a time, then carries out the copy. That takes the
     // branch between literal and copy, which follows the data, off every item. A group with
-    // more copies has short runs and gains nothing; the item loop decodes it.
+    // more copies has short runs and gains nothing, and a group with the same control word as
+    // the one before follows a pattern that the branch predictor learns (fixed-width records,
+    // counters); the item loop decodes both.
     //
     // Item j of the group takes entry k + j and starts at op_base + j in the output (op_base
     // moves only at copies). Writing whole fours puts up to SPILL entries past the last one due
@@ -66,7 +69,9 @@ struct PhraseCopyItems {
         using namespace vrax;
         assert(k % 16 == 0);  // the fast loop starts at item 0 and takes whole groups
         std::uint32_t copies = load16(ip);
-        if (std::popcount(copies) > int(SPARSE_COPIES)) return GroupDecoded::no;
+        const bool repeated = copies == last_word;
+        last_word = copies;
+        if (repeated || std::popcount(copies) > int(SPARSE_COPIES)) return GroupDecoded::no;
 
         std::uint32_t before[BEFORE];
         std::memcpy(before, phrase + k, sizeof before);
