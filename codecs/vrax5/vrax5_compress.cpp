@@ -316,6 +316,9 @@ public:
         std::uint32_t m = 1;
         std::uint32_t node = key[0];
         path[1] = std::uint16_t(node);
+        // The marks of a path run from its root down, and the 256 roots stay in the cache; an
+        // unmarked root means that no node below it needs more than the common work.
+        const bool marked_root = t_.nodes[node].child_set != 0;
         std::uint32_t slot = 0;  // where the new phrase's edge goes, for one of 3 or more bytes
         if (const std::uint32_t pair = t_.pairs[pair_index(key)]; pair != 0) {
             node = pair;
@@ -332,8 +335,8 @@ public:
                 path[m + 1] = std::uint16_t(node);
             }
         }
-        if (m < vrax5::MAX_PHRASE_LENGTH && !left_out(path, m, key)) {
-            add(path, m, key, slot, number);
+        if (m < vrax5::MAX_PHRASE_LENGTH && !(marked_root && left_out(path, m, key))) {
+            add(path, m, key, slot, number, marked_root);
         } else {
             t_.edges[number] = NOT_IN_TRIE;
         }
@@ -387,9 +390,10 @@ private:
     // it, so only below a marked match can a neighbour have 255 bytes: the greater one when it
     // is a sibling of 255 bytes, the less one when it is the last phrase below a marked sibling
     // (or that sibling itself, when it has 255 bytes). Every node of the path is marked then.
-    bool left_out(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key) const {
-        // The marks of a path run from its root down, and the 256 roots stay in the cache.
-        if (t_.nodes[path[1]].child_set == 0) return false;
+    // Asked only below a marked root, and kept out of line so that the common search keeps its
+    // values in registers.
+    VRAX_NOINLINE bool left_out(const std::uint16_t* path, std::uint32_t m,
+                                const std::uint8_t* key) const {
         const std::uint32_t match = path[m];
         if (t_.nodes[match].child_set == 0) return false;
         const std::uint32_t byte = key[m];
@@ -414,7 +418,7 @@ private:
     // Enters phrase `number`, the m + 1 bytes at key, as a child of path[m]. `slot` is the empty
     // edge slot where its search for the (m + 1)th byte ended (for m ≥ 2).
     VRAX_ALWAYS_INLINE void add(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
-                                std::uint32_t slot, std::uint32_t number) {
+                                std::uint32_t slot, std::uint32_t number, bool marked_root) {
         const std::uint32_t parent = path[m];
         const std::uint32_t byte = key[m];
         if (m == 1) {
@@ -424,16 +428,14 @@ private:
         }
         t_.edges[number] = parent << 8 | byte;
         t_.nodes[number] = vrax5::TrieNode{0, 0, std::uint8_t(m + 1), 0};
-        // Marks are kept for the whole path from the root down, so an unmarked root means no
-        // marked node on the path; and only below a marked root does a parent learn of its new
-        // child at once (see TrieNode).
-        if (t_.nodes[path[1]].child_set != 0) [[unlikely]] note_child(path, m, key, number);
+        // Only below a marked root does a parent learn of its new child at once (see TrieNode).
+        if (marked_root) [[unlikely]] note_child(path, m, key, number);
         if (m + 1 == vrax5::MAX_PHRASE_LENGTH) [[unlikely]] mark(path, m, key, number);
     }
 
     // The parent's count and greatest child, its bitmap when it is marked, and the last phrase
     // of marked ancestors, for phrase `number`, new below a marked root.
-    void note_child(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+    VRAX_NOINLINE void note_child(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
                     std::uint32_t number) {
         vrax5::TrieNode& up = t_.nodes[path[m]];
         const std::uint32_t byte = key[m];
@@ -478,7 +480,7 @@ private:
     // Marks every node of the path down to a new 255-byte phrase that is not marked yet (the
     // marked ones are on the path of an earlier 255-byte phrase, and so are their ancestors),
     // giving it the bitmap of its children and its last phrase.
-    void mark(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
+    VRAX_NOINLINE void mark(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
               std::uint32_t number) {
         // At most two roots are marked in a block: the nodes on the way to a 255-byte phrase
         // take some 32 KiB of input to make.
