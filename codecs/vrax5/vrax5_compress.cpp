@@ -536,9 +536,12 @@ CodecStatus compress_block(Phrases& phrases, const std::uint8_t* in, std::uint32
     if (in_size > vrax5::TAIL_LENGTH) {
         const std::uint32_t phrase_end = in_size - vrax5::TAIL_LENGTH;
         std::uint32_t number = vrax5::FIRST_PHRASE;
+        // Coding stops paying once an item would start beyond n bytes of output: item `number`
+        // starts at BLOCK_HEADER_SIZE + (number - FIRST_PHRASE) * ITEM_SIZE.
+        const std::uint32_t last_paying =
+            vrax5::FIRST_PHRASE + (in_size - std::uint32_t(BLOCK_HEADER_SIZE)) / vrax5::ITEM_SIZE;
         do {
-            // Coding stops paying once an item would start beyond n bytes of output.
-            if (std::uint32_t(op - out) > in_size) {
+            if (number > last_paying) {
                 result->length = store_block(in, in_size, out);
                 return CodecStatus::ok;
             }
