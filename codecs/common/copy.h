@@ -19,6 +19,17 @@ inline void copy_forward_exact(std::uint8_t* dst, const std::uint8_t* src, std::
 // Bytes that copy_forward_wide<MAX_LEN> may write from dst on: whole 16-byte chunks.
 constexpr std::size_t wide_copy_reach(std::size_t max_len) { return (max_len + 15) / 16 * 16; }
 
+// A wide copy of at most MAX_LEN ≤ 32 bytes from FAR_COPY_OFFSET or more bytes back: one 16-byte
+// chunk and the few bytes past it, if any, whatever len is. A second 16-byte chunk would cost a
+// wider store (one more cache-line split) for bytes that the next item overwrites.
+inline constexpr std::size_t FAR_COPY_OFFSET = 16;
+template <std::size_t MAX_LEN>
+inline void copy_far_wide(std::uint8_t* dst, const std::uint8_t* src) {
+    static_assert(MAX_LEN <= 32);
+    std::memcpy(dst, src, 16);
+    if constexpr (MAX_LEN > 16) std::memcpy(dst + 16, src + 16, MAX_LEN - 16);
+}
+
 // A copy of len ≤ MAX_LEN bytes from src, which lies before dst in the same buffer, that may write
 // garbage up to dst + wide_copy_reach(MAX_LEN) (the caller guarantees that room). Chunks of 16 or
 // 8 bytes are only used when the offset is at least the chunk width, so no chunk reads a byte that
@@ -31,12 +42,10 @@ inline void copy_forward_wide(std::uint8_t* dst, const std::uint8_t* src, std::s
     const std::size_t span = MAX_LEN <= 32 ? MAX_LEN : len;
     const std::size_t offset = std::size_t(dst - src);
     std::size_t k = 0;  // len ≥ 1, so the first chunk is always due
-    if (offset >= 16 && MAX_LEN <= 32) {
-        // One chunk and the few bytes past it, if any: a second 16-byte chunk would cost a wider
-        // store (one more cache-line split) for bytes that the next item overwrites.
-        std::memcpy(dst, src, 16);
-        if constexpr (MAX_LEN > 16) std::memcpy(dst + 16, src + 16, MAX_LEN - 16);
-    } else if (offset >= 16) {
+    if constexpr (MAX_LEN <= 32) {
+        if (offset >= FAR_COPY_OFFSET) return copy_far_wide<MAX_LEN>(dst, src);
+    }
+    if (offset >= 16) {
         do std::memcpy(dst + k, src + k, 16);
         while ((k += 16) < span);
     } else if (offset >= 8) {

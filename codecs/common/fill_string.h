@@ -37,10 +37,16 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
 // position `entry` of the output that starts at out. False when that position is not before op,
 // so names no byte written yet. WIDE: may write WIDE_COPY_MAX bytes from op. FILL_POSITION lies
 // above every output position, so one test sets apart both the fill string and a bad entry from
-// the common case.
+// the common case. A wide copy from FAR_COPY_OFFSET or more bytes back, the most common case of
+// all, takes one test in all: entry + FAR_COPY_OFFSET ≤ op - out holds for no entry at or above
+// the output position.
 template <bool WIDE>
 inline bool copy_from_entry(std::uint8_t* out, std::uint8_t* op, std::uint32_t entry,
                             std::uint32_t len) {
+    if (WIDE && std::size_t(entry) + FAR_COPY_OFFSET <= std::size_t(op - out)) [[likely]] {
+        copy_far_wide<MAX_ITEM_COPY>(op, out + entry);
+        return true;
+    }
     if (entry >= std::size_t(op - out)) [[unlikely]] {
         if (entry != FILL_POSITION) return false;
         std::memcpy(op, FILL_STRING_PADDED.data(), WIDE ? WIDE_COPY_MAX : len);
