@@ -46,9 +46,6 @@ public:
         return tag | position;
     }
 
-    // The bits of an entry that hold its tag.
-    std::uint32_t tag_mask() const { return tag_mask_; }
-
     // False when `entry` cannot name three bytes whose tag is `tag`.
     bool may_match(std::uint32_t entry, std::uint32_t tag) const {
         return ((entry ^ tag) & tag_mask_) == 0;
