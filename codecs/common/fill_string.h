@@ -33,6 +33,15 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
         return padded;
     }();
 
+// The position that compressors keeping block positions in their tables (VRAX3, VRAX3-A) let
+// stand for the fill string: in_size - LOOKAHEAD, whose bytes can be loaded and which no lookup
+// finds in the table otherwise, since every entry a lookup sees lies before the item, which starts
+// at in_size - LOOKAHEAD at most. So a candidate's address needs no test, and only an item that
+// meets the stand-in compares the fill string itself. A shorter block looks nothing up.
+inline std::uint32_t fill_stand_in(std::uint32_t in_size) {
+    return in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
+}
+
 // Carries out a copy item of len bytes at op from what a table entry names: FILL_STRING, or the
 // position `entry` of the output that starts at out. False when that position is not before op,
 // so names no byte written yet. WIDE: may write WIDE_COPY_MAX bytes from op. FILL_POSITION lies

@@ -30,12 +30,9 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
     SlotsWithScratch table{{aligned_work_memory<std::uint32_t>(work_memory)}};
-    // The fill string's entry is position in_size - 18, whose bytes can be loaded and which no
-    // lookup finds in the table otherwise (every position a lookup sees lies before the item, which
-    // starts at in_size - 18 at most). So the candidate's address needs no test, and only an item
-    // whose entry is that position compares the fill string itself, after the fact. Without
-    // LOOKAHEAD bytes no item looks into the table.
-    const std::uint32_t fill = in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
+    // The fill string's entry is its stand-in position (fill_stand_in): the candidate's address
+    // needs no test, and only an item whose entry is that position compares the fill string.
+    const std::uint32_t fill = fill_stand_in(in_size);
     std::fill_n(table.slots, TABLE_ENTRIES, fill);
     PendingInsertions<SlotsWithScratch> pending;
     SlotWindow slots(in, in_size, LOOKAHEAD);

@@ -103,21 +103,18 @@ private:
 // finds that without loading a single candidate. PendingInsertions keeps a key per position (key:
 // the set's first slot, the tag above it).
 //
-// The fill string's entry is position in_size - 18 with the fill string's tag, so that the
-// candidate of every entry is loaded from the input without a test: no lookup finds that position
-// in the table, since every entry that a lookup sees lies before the item, which starts at
-// in_size - 18 at most. The bytes loaded for a fill entry are the wrong ones, but they can agree
-// on three bytes with the item only when the item's tag is the fill string's or that of the bytes
-// at in_size - 18; only such items (`needs_fill_bytes`) must tell the fill string's entries apart
-// and compare the fill string itself.
+// The fill string's entry is its stand-in position (fill_stand_in) with the fill string's tag, so
+// that the candidate of every entry is loaded from the input without a test. The bytes loaded for
+// a fill entry are the wrong ones, but they can agree on three bytes with the item only when the
+// item's tag is the fill string's or that of the stand-in's bytes; only such items
+// (`needs_fill_bytes`) must tell the fill string's entries apart and compare the fill string.
 class TaggedSets {
 public:
     TaggedSets(std::uint32_t* slots, const std::uint8_t* in, std::uint32_t in_size)
         : sets_{slots} {
-        using vrax::LOOKAHEAD;
-        // Without LOOKAHEAD bytes no item looks into the table.
-        stand_in_ = in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
-        stand_in_tag_ = in_size >= LOOKAHEAD ? tag(in + stand_in_) : FILL_TAG;
+        // Without LOOKAHEAD bytes no item looks into the table, nor may the stand-in's be read.
+        stand_in_ = vrax::fill_stand_in(in_size);
+        stand_in_tag_ = in_size >= vrax::LOOKAHEAD ? tag(in + stand_in_) : FILL_TAG;
         std::fill_n(slots, vrax::TABLE_ENTRIES, stand_in_);
         std::fill_n(tags_, vrax::TABLE_ENTRIES, std::uint16_t(FILL_TAG));
     }
