@@ -435,8 +435,8 @@ private:
 
     // The parent's count and greatest child, its bitmap when it is marked, and the last phrase
     // of marked ancestors, for phrase `number`, new below a marked root.
-    VRAX_NOINLINE void note_child(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
-                    std::uint32_t number) {
+    VRAX_NOINLINE void note_child(const std::uint16_t* path, std::uint32_t m,
+                                  const std::uint8_t* key, std::uint32_t number) {
         vrax5::TrieNode& up = t_.nodes[path[m]];
         const std::uint32_t byte = key[m];
         const bool greatest = byte + 1 > up.greatest_child;
@@ -481,7 +481,7 @@ private:
     // marked ones are on the path of an earlier 255-byte phrase, and so are their ancestors),
     // giving it the bitmap of its children and its last phrase.
     VRAX_NOINLINE void mark(const std::uint16_t* path, std::uint32_t m, const std::uint8_t* key,
-              std::uint32_t number) {
+                            std::uint32_t number) {
         // At most two roots are marked in a block: the nodes on the way to a 255-byte phrase
         // take some 32 KiB of input to make.
         if (t_.nodes[path[1]].child_set == 0) count_children(number);
