@@ -26,9 +26,9 @@ constexpr char HELP[] =
     "  -l, --list           print format, records, compressed and original size, ratio\n"
     "\n"
     "Options:\n"
-    "  -F, --format=NAME    the stream format: %s;\n"
-    "                       compression uses vrax3a unless told otherwise; the other modes\n"
-    "                       take it from the suffix .NAME, and need it for standard input\n"
+    "  -F, --format=NAME    the stream format (below); compression uses vrax3a unless told\n"
+    "                       otherwise, the other modes take it from the suffix .NAME and\n"
+    "                       need it for standard input\n"
     "  -c, --stdout         write to standard output and keep every FILE\n"
     "  -o, --output=FILE    name the output of the single input\n"
     "  -k, --keep           keep the source files (the default)\n"
@@ -43,7 +43,10 @@ constexpr char HELP[] =
     "  -h, --help           print this help and exit\n"
     "  -V, --version        print the library version and exit\n"
     "\n"
-    "The exit status is 0 when every FILE succeeded and 1 otherwise.\n";
+    "The exit status is 0 when every FILE succeeded and 1 otherwise.\n"
+    "\n"
+    "Formats, with their block sizes:\n"
+    "%s";
 
 enum LongOnly { OPT_RM = 256, OPT_VERIFY };
 
@@ -95,6 +98,26 @@ std::optional<unsigned> parse_thread_count(const char* text) {
     const unsigned long value = std::strtoul(text, &end, 10);
     if (*end != '\0' || errno != 0 || value > MAX_THREADS) return std::nullopt;
     return unsigned(value);
+}
+
+// The format names with their block sizes, as lines of the help text.
+std::string formats_with_block_sizes() {
+    constexpr std::size_t WIDTH = 80;
+    std::string text, line = " ";
+    for (unsigned i = 0; const char* format = vrax_format_name(i); ++i) {
+        const std::size_t bytes = vrax_format_block_size(format);
+        const std::string size = bytes >= (std::size_t(1) << 20)
+                                     ? std::to_string(bytes >> 20) + " MiB"
+                                     : std::to_string(bytes >> 10) + " KiB";
+        const std::string entry = " " + std::string(format) + " (" + size + ")";
+        const bool last = vrax_format_name(i + 1) == nullptr;
+        if (line.size() + entry.size() + 1 > WIDTH) {
+            text += line + "\n";
+            line = " ";
+        }
+        line += entry + (last ? "" : ",");
+    }
+    return text + line + "\n";
 }
 
 }  // namespace
@@ -152,7 +175,7 @@ ParsedCommandLine parse_command_line(int argc, char** argv) {
             case 'v': o.verbosity = 2; break;
             case 'q': o.verbosity = 0; break;
             case 'h':
-                std::printf(HELP, format_names().c_str());
+                std::printf(HELP, formats_with_block_sizes().c_str());
                 parsed.exit_status = 0;
                 return parsed;
             case 'V':
