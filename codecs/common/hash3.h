@@ -8,10 +8,10 @@ namespace vrax {
 // The product from which every codec takes its table index: the three bytes folded into 16 bits
 // as (b0 << 8) ^ (b1 << 4) ^ b2, times HASH3_FACTOR. It never exceeds 32 bits.
 inline constexpr std::uint32_t HASH3_FACTOR = 40543;
-inline std::uint32_t hash3_product(const std::uint8_t* p) {
-    std::uint32_t x = std::uint32_t(p[0]) << 8 ^ std::uint32_t(p[1]) << 4 ^ std::uint32_t(p[2]);
-    return x * HASH3_FACTOR;
+inline std::uint32_t hash3_product(std::uint32_t b0, std::uint32_t b1, std::uint32_t b2) {
+    return (b0 << 8 ^ b1 << 4 ^ b2) * HASH3_FACTOR;
 }
+inline std::uint32_t hash3_product(const std::uint8_t* p) { return hash3_product(p[0], p[1], p[2]); }
 
 // 12-bit slot of a 4096-entry table (VRAX1, VRAX1-A, VRAX2, VRAX3).
 inline std::uint32_t hash3_slot(const std::uint8_t* p) { return hash3_product(p) >> 4 & 0xFFF; }

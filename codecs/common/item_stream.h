@@ -204,8 +204,8 @@ inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, 
 // The codec supplies `items` with:
 //     static constexpr std::uint32_t LENGTH_BIAS;   copy length = length code + LENGTH_BIAS
 //     static constexpr bool PLAIN_LITERALS;         (optional) literals need no call at all
-//     void literal(std::uint8_t* out, std::uint8_t* op);
-//         called after a literal was written at op (out is the start of the output)
+//     void literal(std::uint8_t* out, std::uint8_t* op, std::uint8_t byte);
+//         called after a literal `byte` was written at op (out is the start of the output)
 //     template <bool WIDE> bool copy(std::uint8_t* out, std::uint8_t* op,
 //                                    std::uint32_t number, std::uint32_t len);
 //         carries out a copy item of len bytes at op; with WIDE it may write up to
@@ -272,18 +272,21 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
                     return CodecStatus::malformed;
                 if (decoded == GroupDecoded::yes) continue;
             }
-            std::uint32_t word = load16(ip);
+            // A marker bit above the 16 flags ends the group: no count is kept.
+            std::uint32_t word = load16(ip) | 0x10000u;
             ip += 2;
-            for (std::uint32_t k = 0; k < 16; ++k, word >>= 1) {
+            do {
                 if (word & 1) {
                     if (!fast_copy(items, ip, out, op)) [[unlikely]]
                         return CodecStatus::malformed;
                 } else {
-                    *op = *ip++;
-                    items.literal(out, op);
+                    const std::uint8_t byte = *ip++;
+                    *op = byte;
+                    items.literal(out, op, byte);
                     ++op;
                 }
-            }
+                word >>= 1;
+            } while (word != 1);
         }
     }
 
@@ -312,8 +315,9 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
         } else {
             if (op == out_end) [[unlikely]]
                 return CodecStatus::too_long;
-            *op = *ip++;
-            items.literal(out, op);
+            const std::uint8_t byte = *ip++;
+            *op = byte;
+            items.literal(out, op, byte);
             ++op;
         }
         word >>= 1;

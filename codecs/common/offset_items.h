@@ -70,7 +70,7 @@ struct OffsetCopyItems {
 
     std::uint32_t reach = 0;
 
-    void literal(std::uint8_t*, std::uint8_t*) {}
+    void literal(std::uint8_t*, std::uint8_t*, std::uint8_t) {}
 
     template <bool WIDE>
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {

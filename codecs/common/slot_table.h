@@ -7,10 +7,11 @@
 // whichever comes first. A copy's own position goes in last, under the key of the slot it names.
 //
 // The codec supplies the Table:
-//     static std::uint32_t key(const std::uint8_t* p);      where the three bytes p[0..2] go
+//     static std::uint32_t key(std::uint32_t product);      where three bytes go (hash3_product)
 //     static std::uint32_t key_of_slot(std::uint32_t slot); where a copy naming `slot` goes
 //     std::uint32_t entry(std::uint32_t slot) const;        the position that `slot` holds
 //     void insert(std::uint32_t key, std::uint32_t position);
+//     static constexpr bool TWO_LITERALS_IN_A_REGISTER;     see SlotCopyItems
 // Entries are 32-bit positions in the current block, or FILL_POSITION for the fill string.
 #pragma once
 
@@ -18,9 +19,11 @@
 #include <cstdint>
 
 #include "block.h"
+#include "bytes.h"
 #include "codec.h"
 #include "copy.h"
 #include "fill_string.h"
+#include "hash3.h"
 #include "item_format.h"
 #include "item_stream.h"
 #include "work_memory.h"
@@ -94,6 +97,14 @@ private:
 // is the moment the compressor inserts it. Every position it inserts lies before the output
 // position, and it reads only bytes already written, so a hostile block cannot make it read
 // outside the output: a slot names either written output or the fill string.
+//
+// A table write's address comes from three bytes, and the next copy's table read waits for that
+// address whenever the processor cannot tell the two apart, which short-period data (counters,
+// samples) makes it expect. So no key waits on a byte written just before: a literal's own byte
+// comes in a register, and a copy's first two bytes are read from its source, not from where the
+// copy has just put them. The two literals before a literal are read back from the output, or,
+// where the Table says TWO_LITERALS_IN_A_REGISTER, kept in a register as well: VRAX3's item loop
+// has one to spare, VRAX3-A's (with its way counter) would spill others for it.
 template <class Table>
 class SlotCopyItems {
 public:
@@ -101,35 +112,64 @@ public:
 
     explicit SlotCopyItems(Table table) : table_(table) {}
 
-    // A literal was written at op: the literal two back now has its three bytes op[-2..0].
-    void literal(std::uint8_t* out, std::uint8_t* op) {
+    // A literal `byte` was written at op: the literal two back now has its three bytes.
+    void literal(std::uint8_t* out, std::uint8_t* op, std::uint8_t byte) {
         if (literals_ == 2)
-            insert(out, op - 2);
+            insert(hash3_product(older_literal(op), last_literal(op), byte), op - 2 - out);
         else
             ++literals_;
+        if constexpr (IN_A_REGISTER) recent_ = (recent_ << 8 | byte) & 0xFFFF;
     }
 
     template <bool WIDE>
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t slot, std::uint32_t len) {
         const auto o = std::uint32_t(op - out);
+        const std::uint32_t entry = table_.entry(slot);
         // Cannot fail: every inserted position is below the output position at that time.
-        if (!copy_from_entry<WIDE>(out, op, table_.entry(slot), len)) [[unlikely]]
+        if (!copy_from_entry<WIDE>(out, op, entry, len)) [[unlikely]]
             return false;
-        // The pending literals' three bytes end at op[1] at the latest, inside this copy (len ≥ 3).
-        if (literals_ >= 1) insert(out, op - literals_);
-        if (literals_ == 2) insert(out, op - 1);
-        literals_ = 0;
+        // The pending literals' three bytes end at the copy's second byte at the latest (len ≥ 3).
+        if (literals_ != 0) {
+            const auto [first, second] = first_two_bytes(out, o, entry);
+            const std::uint32_t last = last_literal(op);
+            if (literals_ == 2) insert(hash3_product(older_literal(op), last, first), o - 2);
+            insert(hash3_product(last, first, second), o - 1);
+            literals_ = 0;
+        }
         table_.insert(Table::key_of_slot(slot), o);
         return true;
     }
 
 private:
-    void insert(const std::uint8_t* out, const std::uint8_t* p) {
-        table_.insert(Table::key(p), std::uint32_t(p - out));
+    static constexpr bool IN_A_REGISTER = Table::TWO_LITERALS_IN_A_REGISTER;
+
+    // The literal just before op, and the one before it; only for literals since the last copy.
+    std::uint32_t last_literal(const std::uint8_t* op) const {
+        return IN_A_REGISTER ? recent_ & 0xFF : op[-1];
+    }
+    std::uint32_t older_literal(const std::uint8_t* op) const {
+        return IN_A_REGISTER ? recent_ >> 8 : op[-2];
+    }
+
+    struct TwoBytes {
+        std::uint32_t first, second;
+    };
+    // The first two bytes that a copy from `entry` to position o has written: the fill string's,
+    // or those at the source (for a source one byte back, the second is the copy's first, which
+    // it repeats). Called after the copy, so `entry` is FILL_POSITION or below o.
+    static TwoBytes first_two_bytes(const std::uint8_t* out, std::uint32_t o, std::uint32_t entry) {
+        const std::uint8_t* const from = entry < o ? out + entry : FILL_STRING_PADDED.data();
+        const std::uint32_t two = load16(from);
+        return {two & 0xFF, two >> 8};
+    }
+
+    void insert(std::uint32_t product, std::ptrdiff_t position) {
+        table_.insert(Table::key(product), std::uint32_t(position));
     }
 
     Table table_;
     std::uint32_t literals_ = 0;  // literals since the last copy, at most 2
+    std::uint32_t recent_ = 0;    // IN_A_REGISTER: the last two literals, the older in bits 8-15
 };
 
 // The whole decompressor of a slot codec: a stored block is copied; a coded one is decoded with a

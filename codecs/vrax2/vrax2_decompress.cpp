@@ -36,7 +36,7 @@ struct PhraseCopyItems {
         k = (k + 1) & vrax2::PHRASE_MASK;
     }
 
-    void literal(std::uint8_t* out, std::uint8_t* op) { record(out, op); }
+    void literal(std::uint8_t* out, std::uint8_t* op, std::uint8_t) { record(out, op); }
 
     // Entry `number` is read before this item records its own start, since it may name the very
     // number this item is about to take (the item 4096 before). A source that is not a position

@@ -23,9 +23,9 @@ struct WaySets {
     // First slot of the set of the three bytes at p: the 9-bit set (product bits 4 to 12) times 8.
     static constexpr std::uint32_t KEY_SHIFT = 1;
     static constexpr std::uint32_t KEY_MASK = 0xFF8;
-    static std::uint32_t key(const std::uint8_t* p) {
-        return vrax::hash3_product(p) >> KEY_SHIFT & KEY_MASK;
-    }
+    static std::uint32_t key(std::uint32_t product) { return product >> KEY_SHIFT & KEY_MASK; }
+    // Its item loop reads the last two literals back (see SlotCopyItems).
+    static constexpr bool TWO_LITERALS_IN_A_REGISTER = false;
     // A copy's own position goes into the set of the slot it names.
     static std::uint32_t key_of_slot(std::uint32_t slot) { return slot & ~(WAYS - 1); }
 
