@@ -13,7 +13,12 @@ inline std::uint32_t hash3_product(std::uint32_t b0, std::uint32_t b1, std::uint
 }
 inline std::uint32_t hash3_product(const std::uint8_t* p) { return hash3_product(p[0], p[1], p[2]); }
 
-// 12-bit slot of a 4096-entry table (VRAX1, VRAX1-A, VRAX2, VRAX3).
-inline std::uint32_t hash3_slot(const std::uint8_t* p) { return hash3_product(p) >> 4 & 0xFFF; }
+// 12-bit slot of a 4096-entry table (VRAX1, VRAX1-A, VRAX2, VRAX3): bits 4 to 15 of the product.
+inline constexpr std::uint32_t HASH3_SLOT_SHIFT = 4;
+inline constexpr std::uint32_t HASH3_SLOT_MASK = 0xFFF;
+inline std::uint32_t slot_of_product(std::uint32_t product) {
+    return product >> HASH3_SLOT_SHIFT & HASH3_SLOT_MASK;
+}
+inline std::uint32_t hash3_slot(const std::uint8_t* p) { return slot_of_product(hash3_product(p)); }
 
 }  // namespace vrax

@@ -83,6 +83,6 @@ private:
 };
 
 // The 12-bit slots of hash3_slot.
-using SlotWindow = KeyWindow<4, 0xFFF>;
+using SlotWindow = KeyWindow<HASH3_SLOT_SHIFT, HASH3_SLOT_MASK>;
 
 }  // namespace vrax

@@ -18,7 +18,7 @@ static_assert((vrax::TABLE_ENTRIES + 1) * sizeof(std::uint32_t) + 3 <= WORK_SIZE
 struct DirectSlots {
     std::uint32_t* slots;
 
-    static std::uint32_t key(std::uint32_t product) { return product >> 4 & 0xFFF; }
+    static std::uint32_t key(std::uint32_t product) { return vrax::slot_of_product(product); }
     // Its item loop keeps the last two literals in a register (see SlotCopyItems).
     static constexpr bool TWO_LITERALS_IN_A_REGISTER = true;
     static std::uint32_t key_of_slot(std::uint32_t slot) { return slot; }
