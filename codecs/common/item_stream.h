@@ -14,6 +14,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "block.h"
 #include "bytes.h"
@@ -64,32 +65,45 @@ inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
 // stored form when the coded one would pass n bytes (or n < 6). `out` must hold
 // item_stream_bound(n) bytes.
 //
-// D is the look-ahead that an item needs before it may try a match (18, or 16 for VRAX1). Items
-// that start with at least D bytes left ("matched items") are chosen by
-//     std::uint32_t code_matched(std::uint32_t i, std::uint8_t*& op)
-// which writes one item for in[i] at op (emit_literal or emit_copy), advances op and returns the
-// number of input bytes covered: 1 for a literal, 3 or more for a copy. Items in the last D - 1
-// bytes are literals written here, without calling the codec. Mark code_matched VRAX_ALWAYS_INLINE:
-// it is called from up to seventeen places (the group, unrolled, and the tail loop), and out of
-// line its tables and counters would live in memory.
+// D is the look-ahead that an item needs before it may try a match (18, or 16 for VRAX1). An item
+// that starts with at least D bytes left (a "matched item") is coded in two steps that the codec
+// supplies:
+//     Lookup look(std::uint32_t i)
+// reads from the codec's tables what the item at in[i] decides on (its entry, the candidate's
+// first bytes), writing nothing, and
+//     std::uint32_t code_matched(std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
+// codes that item given `at`, a look(i) made after every table write of the items before it: it
+// writes one item at op (emit_literal or emit_copy), advances op and returns the number of input
+// bytes covered, 1 for a literal, 3 or more for a copy. `next` is std::true_type when the item
+// after this one is a matched item too; code_matched must then leave that item's look in `at`.
 //
-// While at least 16 × D bytes remain, items come in groups of 16 with one overrun test per group
-// (16 items never cover more than 16 × D bytes); then one item at a time. The test runs after the
-// group, so every table write of the group happens even when the block is then stored; VRAX1-A's
-// carried table depends on that.
+// That is where the time goes: a codec looks up i + 1 after the table writes that both outcomes
+// make and before it branches on the outcome, and a literal hands that lookup on. When the branch
+// was mispredicted as a copy, the work that resumes at the literal's successor then finds its
+// table entry and candidate already loaded, instead of waiting for a chain of three loads.
+//
+// Items in the last D - 1 bytes are literals written here, without calling the codec. Mark both
+// steps VRAX_ALWAYS_INLINE: they are called from up to seventeen places (the group, unrolled,
+// and the tail loop), and out of line their tables and counters would live in memory.
+//
+// While at least 17 × D bytes remain, items come in groups of 16 with one overrun test per group
+// (16 items never cover more than 16 × D bytes, so the item after the group is a matched one);
+// then one item at a time. The test runs after the group, so every table write of the group
+// happens even when the block is then stored; VRAX1-A's carried table depends on that.
 //
 // A codec that prepares work for the positions ahead (SlotWindow) passes
 //     void ahead(std::uint32_t i, std::uint32_t end)
 // which is told, before each group and before the items one at a time, that the matched items up
-// to the next call start in [i, end); end ≤ n - D + 1, and end - i ≤ 15 × D + 1.
+// to the next call, and the lookups that they make, are at positions in [i, end);
+// end ≤ n - D + 1, and end - i ≤ 16 × D + 1.
 struct NothingAhead {
     void operator()(std::uint32_t, std::uint32_t) const {}
 };
 
-template <std::uint32_t D, SpareBits SPARE, GroupLoop LOOP = GroupLoop::unrolled, class CodeMatched,
-          class Ahead = NothingAhead>
+template <std::uint32_t D, SpareBits SPARE, GroupLoop LOOP = GroupLoop::unrolled, class Look,
+          class CodeMatched, class Ahead = NothingAhead>
 std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out,
-                             CodeMatched&& code_matched, Ahead&& ahead = {}) {
+                             Look&& look, CodeMatched&& code_matched, Ahead&& ahead = {}) {
     constexpr std::uint32_t G = 16 * D;
     write_block_header(out, BLOCK_CODED);
     // `word` is where the pending control word goes; items follow it.
@@ -99,12 +113,19 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
     if (op > overrun) return store_block(in, n, out);
 
     std::uint32_t i = 0;
-    while (n - i >= G) {
-        // The group's 16th item starts at most 15 × D bytes on: each item covers at most D.
-        ahead(i, i + 15 * D + 1);
+    // The lookup of the item at i, carried from one group to the next.
+    decltype(look(i)) at{};
+    if (n - i >= G + D) {
+        ahead(i, i + G + 1);
+        at = look(i);
+    }
+    while (n - i >= G + D) {
+        // The group's 16th item starts at most 15 × D bytes on and the item after it at most
+        // 16 × D bytes on: each item covers at most D.
+        ahead(i, i + G + 1);
         std::uint32_t flags = 0;
         auto code_item = [&](std::uint32_t k) VRAX_ALWAYS_INLINE {
-            const std::uint32_t covered = code_matched(i, op);
+            const std::uint32_t covered = code_matched(i, at, op, std::true_type{});
             flags |= std::uint32_t(covered > 1) << k;
             i += covered;
         };
@@ -117,7 +138,7 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
             // arrives at bit 15. The group is done when none is left above bit 15.
             flags = 0xFFFF0000u;
             do {
-                const std::uint32_t covered = code_matched(i, op);
+                const std::uint32_t covered = code_matched(i, at, op, std::true_type{});
                 flags = flags >> 1 ^ std::uint32_t(covered == 1) << 15;
                 i += covered;
             } while (flags > 0xFFFF);
@@ -132,7 +153,13 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
     std::uint32_t flags = 0;
     std::uint32_t k = 0;  // items that the pending word describes
     while (i < n) {
-        std::uint32_t covered = n - i >= D ? code_matched(i, op) : emit_literal(op, in[i]);
+        std::uint32_t covered;
+        if (n - i >= D) {
+            at = look(i);
+            covered = code_matched(i, at, op, std::false_type{});
+        } else {
+            covered = emit_literal(op, in[i]);
+        }
         flags |= std::uint32_t(covered > 1) << k;
         i += covered;
         if (++k == 16) {

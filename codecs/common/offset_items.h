@@ -16,10 +16,15 @@ namespace vrax {
 
 inline constexpr std::uint32_t MAX_OFFSET = 4095;
 
-// Codes the item at in[i], where at least MAX_LEN bytes remain, whose three bytes hash to `slot`:
-// one probe of `table` (4096 positions), which then holds i whatever the outcome. The candidate
-// is usable when it lies 1 to 4095 bytes back and its first three bytes agree; the copy then takes
-// every agreeing byte up to MAX_LEN.
+// What an offset item decides on (compress_items' Lookup): the entry of its slot and the first
+// eight bytes at the entry.
+struct OffsetLookup {
+    std::uint32_t slot;
+    std::uint32_t entry;
+    std::uint64_t bytes;
+};
+
+// The lookup of an item whose three bytes hash to `slot`, in `table` (4096 positions).
 //
 // An entry that no position has written holds 0 and is read as position 0, so that every entry
 // names bytes that can be loaded and the three-byte test alone decides, with no test for an
@@ -30,29 +35,44 @@ inline constexpr std::uint32_t MAX_OFFSET = 4095;
 //
 // CLAMP: the table comes from earlier calls (VRAX1-A) and an entry may lie past the input, left
 // by a longer block; such an entry lies after i and fails the distance test, and clamping the
-// candidate's address to in_size - 8 keeps its load inside the input (no other entry reaches that
-// far: a candidate lies before i). Without CLAMP every entry must lie at most at in_size - 8.
-template <std::uint32_t MAX_LEN, std::uint32_t BIAS, bool CLAMP>
+// address of its bytes to in_size - 8 keeps the load inside the input (no other entry reaches
+// that far: a candidate lies before i). Without CLAMP every entry must lie at most at in_size - 8.
+template <bool CLAMP>
+VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in, std::uint32_t in_size,
+                                                   const std::uint32_t* table, std::uint32_t slot) {
+    const std::uint32_t q = table[slot];
+    return {slot, q, load64(in + (CLAMP ? std::min(q, in_size - 8) : q))};
+}
+
+// Codes the item at in[i], where at least MAX_LEN bytes remain, given its lookup `at` (the
+// code_matched of compress_items, `slots` giving the slots ahead). The table's slot then holds i
+// whatever the outcome. The candidate is usable when it lies 1 to 4095 bytes back and its first
+// three bytes agree; the copy then takes every agreeing byte up to MAX_LEN.
+template <std::uint32_t MAX_LEN, std::uint32_t BIAS, bool CLAMP, class Slots, class Next>
 VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
                                                          std::uint32_t in_size,
-                                                         std::uint32_t* table, std::uint32_t slot,
-                                                         std::uint32_t i, std::uint8_t*& op) {
+                                                         std::uint32_t* table, const Slots& slots,
+                                                         std::uint32_t i, OffsetLookup& at,
+                                                         std::uint8_t*& op, Next) {
     static_assert(MAX_LEN == 16 || MAX_LEN == 18);
     const std::uint8_t* const p = in + i;
-    std::uint32_t q = table[slot];
-    table[slot] = i;
-    const std::uint32_t offset = i - q;  // wraps for an entry at or after i
-    if constexpr (CLAMP) q = std::min(q, in_size - 8);
-    const std::uint64_t x = load64(p) ^ load64(in + q);
+    table[at.slot] = i;
+    OffsetLookup after_literal{};
+    if constexpr (Next::value) after_literal = look_offset<CLAMP>(in, in_size, table, slots.slot(i + 1));
+    const std::uint32_t offset = i - at.entry;  // wraps for an entry at or after i
+    const std::uint64_t x = load64(p) ^ at.bytes;
     // One branch decides the item: the three-byte test and the distance test are combined without
     // branches, since both outcomes follow the data and a second mispredicted branch costs more.
     std::uint64_t far = offset - 1 >= MAX_OFFSET;
     VRAX_OPAQUE(far);
     if (((x | far) & 0xFFFFFF) == 0) {
-        const std::uint32_t len = match_length_after<MAX_LEN>(x, p, in + q);
+        // The test passed, so the entry lies before i and was not clamped.
+        const std::uint32_t len = match_length_after<MAX_LEN>(x, p, in + at.entry);
         VRAX_ASSUME(len >= 3);  // the three-byte test passed
+        if constexpr (Next::value) at = look_offset<CLAMP>(in, in_size, table, slots.slot(i + len));
         return emit_copy(op, offset, len - BIAS, len);
     }
+    if constexpr (Next::value) at = after_literal;
     return emit_literal(op, *p);
 }
 

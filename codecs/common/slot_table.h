@@ -50,27 +50,38 @@ public:
     // A literal coded at matched offset i, its three bytes under `key`. The literal two items
     // back (if pending) enters now; this one waits.
     void literal(Table& table, std::uint32_t i, std::uint32_t key) {
-        if constexpr (SCRATCH) {
-            table.insert(older_, i - 2);
-        } else {
-            if (pending_ == 2)
-                table.insert(older_, i - 2);
-            else
-                ++pending_;
-        }
-        older_ = newer_;
-        newer_ = key;
+        enter_due(table, i);
+        literal_rest(key);
     }
 
     // A copy at offset i under `key`: the pending literals enter, oldest first, then the copy's
     // own position, last, so that it wins a slot that they share.
     void copy(Table& table, std::uint32_t i, std::uint32_t key) {
+        enter_due(table, i);
+        copy_rest(table, i, key);
+    }
+
+    // The same in two steps, for a compressor that looks up the next position in between: the
+    // insertion that is due at item i whatever it turns out to be (the literal two items back),
+    // then the rest of the literal's or the copy's.
+    void enter_due(Table& table, std::uint32_t i) {
         if constexpr (SCRATCH) {
             table.insert(older_, i - 2);
+        } else if (pending_ == 2) {
+            table.insert(older_, i - 2);
+            pending_ = 1;
+        }
+    }
+    void literal_rest(std::uint32_t key) {
+        if constexpr (!SCRATCH) ++pending_;
+        older_ = newer_;
+        newer_ = key;
+    }
+    void copy_rest(Table& table, std::uint32_t i, std::uint32_t key) {
+        if constexpr (SCRATCH) {
             table.insert(newer_, i - 1);
             older_ = newer_ = Table::SCRATCH_KEY;
         } else {
-            if (pending_ == 2) table.insert(older_, i - 2);
             if (pending_ >= 1) table.insert(newer_, i - 1);
             pending_ = 0;
         }

@@ -17,18 +17,22 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     using namespace vrax;
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
-    // The hash table: positions, every one 0 at the start (see code_offset_item), on the stack
+    // The hash table: positions, every one 0 at the start (see look_offset), on the stack
     // and cleared once per call: no state survives to the next call.
     std::uint32_t table[TABLE_ENTRIES];
     std::memset(table, 0, sizeof table);
     SlotWindow slots(in, in_size, vrax1::LOOKAHEAD);
 
     // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
-        return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, false>(in, in_size, table,
-                                                                            slots.slot(i), i, op);
+    auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
+        return look_offset<false>(in, in_size, table, slots.slot(i));
     };
-    result->length =
-        compress_items<vrax1::LOOKAHEAD, SpareBits::zero>(in, in_size, out, code_matched, slots);
+    auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
+                            VRAX_ALWAYS_INLINE {
+        return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, false>(in, in_size, table,
+                                                                            slots, i, at, op, next);
+    };
+    result->length = compress_items<vrax1::LOOKAHEAD, SpareBits::zero>(in, in_size, out, look,
+                                                                       code_matched, slots);
     return CodecStatus::ok;
 }

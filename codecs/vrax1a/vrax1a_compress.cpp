@@ -18,7 +18,7 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     if (out_cap < item_stream_bound(in_size)) [[unlikely]]
         return destination_too_small(result);
     // Positions. The zero-filled memory of a new run reads as position 0 everywhere, which gives
-    // the items of an empty table (see code_offset_item). An entry left by an earlier call is an
+    // the items of an empty table (see look_offset). An entry left by an earlier call is an
     // offset into the same source buffer and is used just like one from this call.
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
     SlotWindow slots(in, in_size, LOOKAHEAD);
@@ -30,11 +30,16 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
         in_size < LOOKAHEAD || std::all_of(table, table + TABLE_ENTRIES,
                                            [&](std::uint32_t q) { return q <= in_size - 8; });
     auto code = [&]<bool CLAMP>() {
-        auto code_matched = [&](std::uint32_t i, std::uint8_t*& op) VRAX_ALWAYS_INLINE {
-            return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, CLAMP>(in, in_size, table,
-                                                                       slots.slot(i), i, op);
+        auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
+            return look_offset<CLAMP>(in, in_size, table, slots.slot(i));
         };
-        return compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
+        auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
+                                VRAX_ALWAYS_INLINE {
+            return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, CLAMP>(in, in_size, table, slots,
+                                                                       i, at, op, next);
+        };
+        return compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched,
+                                                         slots);
     };
     result->length =
         all_inside ? code.template operator()<false>() : code.template operator()<true>();

@@ -33,29 +33,45 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     const TaggedPositions tags(in_size);
     SlotWindow slots(in, in_size, LOOKAHEAD);
 
-    // A matched item (i + 18 ≤ in_size). The candidate is read before either table is written:
-    // when the slot names k itself, the candidate is where k started 4096 items ago. Inlined into
-    // both loops of the envelope, so that the tables and k stay in registers.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
-                            VRAX_ALWAYS_INLINE -> std::uint32_t {
-        const std::uint8_t* const p = in + i;
+    // What an item decides on: its slot, the slot's phrase number and that phrase's tagged
+    // position.
+    struct Lookup {
+        std::uint32_t slot;
+        std::uint32_t number;
+        std::uint32_t candidate;
+    };
+    auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
         const std::uint32_t slot = slots.slot(i);
         const std::uint32_t number = hash[slot];
+        return Lookup{slot, number, phrase[number]};
+    };
+
+    // A matched item (i + 18 ≤ in_size). Its lookup was made before either table is written for
+    // it: when the slot names k itself, the candidate is where k started 4096 items ago. Inlined
+    // into both loops of the envelope, so that the tables and k stay in registers.
+    auto code_matched = [&](std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
+                            VRAX_ALWAYS_INLINE -> std::uint32_t {
+        const std::uint8_t* const p = in + i;
         const std::uint32_t tag = tags.tag(p);
-        const std::uint32_t candidate = phrase[number];
-        hash[slot] = std::uint16_t(k);
+        hash[at.slot] = std::uint16_t(k);
         phrase[k] = TaggedPositions::tagged(tag, i);
         k = (k + 1) & vrax2::PHRASE_MASK;
-        if (tags.may_match(candidate, tag)) {
+        Lookup after_literal{};
+        if constexpr (next) after_literal = look(i + 1);
+        if (tags.may_match(at.candidate, tag)) {
             // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier
             // position because it lies before p, and the fill string because it is padded.
-            const std::uint32_t len = match_length_18(p, tags.bytes(in, candidate));
-            if (len >= LENGTH_BIAS)
+            const std::uint32_t len = match_length_18(p, tags.bytes(in, at.candidate));
+            if (len >= LENGTH_BIAS) {
+                const std::uint32_t number = at.number;
+                if constexpr (next) at = look(i + len);
                 return emit_copy(op, number, len - LENGTH_BIAS, len);
+            }
         }
+        if constexpr (next) at = after_literal;
         return emit_literal(op, *p);
     };
     result->length =
-        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched, slots);
     return CodecStatus::ok;
 }

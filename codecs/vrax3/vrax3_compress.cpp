@@ -37,29 +37,45 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
     PendingInsertions<SlotsWithScratch> pending;
     SlotWindow slots(in, in_size, LOOKAHEAD);
 
-    // Matched items start at i ≤ in_size - 18, so p[0..17] is input, and so is the candidate: an
-    // earlier position (its 18 bytes end before in_size) or the fill string's stand-in.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
-                            VRAX_ALWAYS_INLINE -> std::uint32_t {
-        const std::uint8_t* const p = in + i;
+    // What an item decides on: its slot, the slot's entry and the first eight bytes there.
+    struct Lookup {
+        std::uint32_t slot;
+        std::uint32_t entry;
+        std::uint64_t bytes;
+    };
+    auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
         const std::uint32_t slot = slots.slot(i);
         const std::uint32_t entry = table.entry(slot);
-        const std::uint8_t* candidate = in + entry;
-        std::uint64_t x = load64(p) ^ load64(candidate);
-        if (entry == fill) [[unlikely]] {
+        return Lookup{slot, entry, load64(in + entry)};
+    };
+
+    // Matched items start at i ≤ in_size - 18, so p[0..17] is input, and so is the candidate: an
+    // earlier position (its 18 bytes end before in_size) or the fill string's stand-in.
+    auto code_matched = [&](std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
+                            VRAX_ALWAYS_INLINE -> std::uint32_t {
+        const std::uint8_t* const p = in + i;
+        const std::uint32_t slot = at.slot;
+        const std::uint8_t* candidate = in + at.entry;
+        std::uint64_t x = load64(p) ^ at.bytes;
+        if (at.entry == fill) [[unlikely]] {
             candidate = FILL_STRING_PADDED.data();
             x = load64(p) ^ load64(candidate);
         }
+        pending.enter_due(table, i);
+        Lookup after_literal{};
+        if constexpr (next) after_literal = look(i + 1);
         if ((x & 0xFFFFFF) == 0) {
             const std::uint32_t len = match_length_after<MAX_ITEM_COPY>(x, p, candidate);
             VRAX_ASSUME(len >= 3);  // the three-byte test passed
-            pending.copy(table, i, slot);
+            pending.copy_rest(table, i, slot);
+            if constexpr (next) at = look(i + len);
             return emit_copy(op, slot, len - LENGTH_BIAS, len);
         }
-        pending.literal(table, i, slot);
+        pending.literal_rest(slot);
+        if constexpr (next) at = after_literal;
         return emit_literal(op, *p);
     };
     result->length =
-        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, code_matched, slots);
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched, slots);
     return CodecStatus::ok;
 }

@@ -199,11 +199,16 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         return best;
     };
 
+    // Nothing is looked up ahead. The search decides in two steps, and handing on the first (the
+    // tag test of the next position) measured 6% slower.
+    struct NoLookup {};
+    auto look = [](std::uint32_t) { return NoLookup{}; };
+
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input; a candidate is an earlier
     // position (its 18 bytes end before in_size), position in_size - 18 or the padded fill string.
     // Inlined into the item loop so that the table and the pending insertions can stay in
     // registers.
-    auto code_matched = [&](std::uint32_t i, std::uint8_t*& op)
+    auto code_matched = [&](std::uint32_t i, NoLookup&, std::uint8_t*& op, auto)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t first = sets.slot(i);
@@ -236,6 +241,6 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         return emit_literal(op, *p);
     };
     result->length = compress_items<LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
-        in, in_size, out, code_matched, sets);
+        in, in_size, out, look, code_matched, sets);
     return CodecStatus::ok;
 }
