@@ -33,7 +33,7 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
         return padded;
     }();
 
-// The position that compressors keeping block positions in their tables (VRAX3, VRAX3-A) let
+// The position that compressors keeping block positions in their tables (VRAX2, VRAX3, VRAX3-A) let
 // stand for the fill string: in_size - LOOKAHEAD, whose bytes can be loaded and which no lookup
 // finds in the table otherwise, since every entry a lookup sees lies before the item, which starts
 // at in_size - LOOKAHEAD at most. So a candidate's address needs no test, and only an item that

@@ -58,7 +58,8 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
     const std::uint8_t* const p = in + i;
     table[at.slot] = i;
     OffsetLookup after_literal{};
-    if constexpr (Next::value) after_literal = look_offset<CLAMP>(in, in_size, table, slots.slot(i + 1));
+    if constexpr (Next::value)
+        after_literal = look_offset<CLAMP>(in, in_size, table, slots.slot(i + 1));
     const std::uint32_t offset = i - at.entry;  // wraps for an entry at or after i
     const std::uint64_t x = load64(p) ^ at.bytes;
     // One branch decides the item: the three-byte test and the distance test are combined without
@@ -69,7 +70,8 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
         // The test passed, so the entry lies before i and was not clamped.
         const std::uint32_t len = match_length_after<MAX_LEN>(x, p, in + at.entry);
         VRAX_ASSUME(len >= 3);  // the three-byte test passed
-        if constexpr (Next::value) at = look_offset<CLAMP>(in, in_size, table, slots.slot(i + len));
+        if constexpr (Next::value)
+            at = look_offset<CLAMP>(in, in_size, table, slots.slot(i + len));
         return emit_copy(op, offset, len - BIAS, len);
     }
     if constexpr (Next::value) at = after_literal;

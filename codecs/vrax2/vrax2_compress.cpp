@@ -8,7 +8,6 @@
 #include "fill_string.h"
 #include "item_stream.h"
 #include "slot_window.h"
-#include "tagged_position.h"
 #include "vrax2.h"
 #include "vrax2_internal.h"
 #include "work_memory.h"
@@ -20,53 +19,56 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
         return destination_too_small(result);
 
     // Hash slot -> the phrase number of the last item whose first three bytes hashed there.
-    // Phrase number -> start position in `in` of the item that last took it, or FILL_POSITION;
-    // the compressor keeps the tag of the item's three bytes above the position
-    // (tagged_position.h), so that most literals are decided without loading the candidate.
+    // Phrase number -> start position in `in` of the item that last took it, or the fill string's
+    // stand-in position (fill_stand_in), so that every entry names bytes that load without a test.
     // Every slot starts at phrase 0 and phrase 0 starts as the fill string, so the first item of a
     // block is compared with the fill string; no other entry is read before an item writes it.
     std::uint16_t* const hash = aligned_work_memory<std::uint16_t>(work_memory);
     std::uint32_t* const phrase = reinterpret_cast<std::uint32_t*>(hash + TABLE_ENTRIES);
     std::memset(hash, 0, vrax2::HASH_TABLE_BYTES);
-    phrase[0] = FILL_POSITION;
+    const std::uint32_t fill = fill_stand_in(in_size);
+    phrase[0] = fill;
     std::uint32_t k = 0;  // the number the next matched item takes
-    const TaggedPositions tags(in_size);
     SlotWindow slots(in, in_size, LOOKAHEAD);
 
-    // What an item decides on: its slot, the slot's phrase number and that phrase's tagged
-    // position.
+    // What an item decides on: its slot, the slot's phrase number, that phrase's position and
+    // the first eight bytes there.
     struct Lookup {
         std::uint32_t slot;
         std::uint32_t number;
-        std::uint32_t candidate;
+        std::uint32_t entry;
+        std::uint64_t bytes;
     };
     auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
         const std::uint32_t slot = slots.slot(i);
         const std::uint32_t number = hash[slot];
-        return Lookup{slot, number, phrase[number]};
+        const std::uint32_t entry = phrase[number];
+        return Lookup{slot, number, entry, load64(in + entry)};
     };
 
-    // A matched item (i + 18 ≤ in_size). Its lookup was made before either table is written for
-    // it: when the slot names k itself, the candidate is where k started 4096 items ago. Inlined
-    // into both loops of the envelope, so that the tables and k stay in registers.
+    // A matched item (i + 18 ≤ in_size), so p[0..17] is input, and so is the candidate: an
+    // earlier position or the stand-in. Its lookup was made before either table is written for
+    // it: when the slot names k itself, the candidate is where k started 4096 items ago.
     auto code_matched = [&](std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint32_t tag = tags.tag(p);
+        const std::uint8_t* candidate = in + at.entry;
+        std::uint64_t x = load64(p) ^ at.bytes;
+        if (at.entry == fill) [[unlikely]] {
+            candidate = FILL_STRING_PADDED.data();
+            x = load64(p) ^ load64(candidate);
+        }
         hash[at.slot] = std::uint16_t(k);
-        phrase[k] = TaggedPositions::tagged(tag, i);
+        phrase[k] = i;
         k = (k + 1) & vrax2::PHRASE_MASK;
         Lookup after_literal{};
         if constexpr (next) after_literal = look(i + 1);
-        if (tags.may_match(at.candidate, tag)) {
-            // Both strings have 18 readable bytes: p because i + 18 ≤ in_size, an earlier
-            // position because it lies before p, and the fill string because it is padded.
-            const std::uint32_t len = match_length_18(p, tags.bytes(in, at.candidate));
-            if (len >= LENGTH_BIAS) {
-                const std::uint32_t number = at.number;
-                if constexpr (next) at = look(i + len);
-                return emit_copy(op, number, len - LENGTH_BIAS, len);
-            }
+        if ((x & 0xFFFFFF) == 0) {
+            const std::uint32_t len = match_length_after<MAX_ITEM_COPY>(x, p, candidate);
+            VRAX_ASSUME(len >= 3);  // the three-byte test passed
+            const std::uint32_t number = at.number;
+            if constexpr (next) at = look(i + len);
+            return emit_copy(op, number, len - LENGTH_BIAS, len);
         }
         if constexpr (next) at = after_literal;
         return emit_literal(op, *p);

@@ -11,7 +11,6 @@
 #include "item_stream.h"
 #include "slot_table.h"
 #include "slot_window.h"
-#include "tagged_position.h"
 #include "vrax3a.h"
 #include "vrax3a_internal.h"
 #include "work_memory.h"
@@ -23,6 +22,19 @@
 namespace {
 
 using vrax3a::WAYS;
+
+// Three bytes as a little-endian number, times an odd constant; the high bits depend on all three.
+constexpr std::uint32_t tag_product(std::uint32_t three_bytes) { return three_bytes * 0x9E3779B1u; }
+// Turns the product of the fill string's first three bytes into all ones.
+inline constexpr std::uint32_t FILL_FLIP =
+    ~tag_product(std::uint32_t(vrax::FILL_STRING[0]) | std::uint32_t(vrax::FILL_STRING[1]) << 8 |
+                 std::uint32_t(vrax::FILL_STRING[2]) << 16);
+
+// A hash of the three bytes at p whose high bits depend on all three and are all ones for the
+// fill string's first three bytes. Reads p[0..3].
+inline std::uint32_t tag_hash(const std::uint8_t* p) {
+    return tag_product(vrax::load32(p) & 0xFFFFFF) ^ FILL_FLIP;
+}
 
 // The two hand-written parts of the search, in an SSE2 form and a portable one that give the same
 // results: the tag test of a whole set, and Probe, which counts the leading bytes on which the 18
@@ -121,7 +133,7 @@ public:
 
     // The tag of the three bytes at p: the high half of tag_hash, FILL_TAG for the fill string's
     // first three bytes. Reads p[0..3].
-    static std::uint32_t tag(const std::uint8_t* p) { return vrax::tag_hash(p) >> 16; }
+    static std::uint32_t tag(const std::uint8_t* p) { return tag_hash(p) >> 16; }
     static std::uint32_t key(std::uint32_t first, std::uint32_t tag) { return first | tag << 16; }
 
     void insert(std::uint32_t key, std::uint32_t position) {
