@@ -100,7 +100,12 @@ struct OffsetCopyItems {
             reach = std::uint32_t(op - out);
             if (offset - 1 >= reach) return false;
         }
-        copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
+        // Most offsets are far. Laid out as the straight path, the far copy takes no jump: 0 to 5%
+        // faster than the order the compiler picks, in four same-binary runs.
+        if (WIDE && offset >= FAR_COPY_OFFSET) [[likely]]
+            copy_far_wide<15 + BIAS>(op, op - offset);
+        else
+            copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
         return true;
     }
 };
