@@ -77,8 +77,8 @@ inline constexpr std::uint64_t item_stream_bound(std::uint32_t n) {
 // bytes covered, 1 for a literal, 3 or more for a copy. `next` is std::true_type when the item
 // after this one is a matched item too; code_matched must then leave that item's look in `at`.
 //
-// That is where the time goes: a codec looks up i + 1 after the table writes that both outcomes
-// make and before it branches on the outcome, and a literal hands that lookup on. When the branch
+// Why two steps: a codec looks up i + 1 after the table writes that both outcomes make and
+// before it branches on the outcome, and a literal hands that lookup on. When the branch
 // was mispredicted as a copy, the work that resumes at the literal's successor then finds its
 // table entry and candidate already loaded, instead of waiting for a chain of three loads.
 //

@@ -211,8 +211,9 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         return best;
     };
 
-    // Nothing is looked up ahead. The search decides in two steps, and handing on the first (the
-    // tag test of the next position) measured 6% slower.
+    // Nothing is looked up ahead. The tag test decides the item (a set with the item's tag holds
+    // a copy nearly always) and waits on two loads only; every form of handing on the next
+    // position's tag test measured 3 to 9% slower.
     struct NoLookup {};
     auto look = [](std::uint32_t) { return NoLookup{}; };
 
