@@ -16,12 +16,14 @@ namespace vrax {
 
 inline constexpr std::uint32_t MAX_OFFSET = 4095;
 
-// What an offset item decides on (compress_items' Lookup): the entry of its slot and the first
-// eight bytes at the entry.
+// What an offset item decides on (compress_items' Lookup): the entry of its slot, and `test`, the
+// item's first eight bytes XOR those at the entry, with bit 0 also set when the entry is not 1 to
+// 4095 bytes back. The item is a copy exactly when the low 24 bits of `test` are 0, and `test` is
+// then the XOR itself, whose trailing zeros give the first bytes of the length.
 struct OffsetLookup {
     std::uint32_t slot;
     std::uint32_t entry;
-    std::uint64_t bytes;
+    std::uint64_t test;
 };
 
 // The lookup of an item whose three bytes hash to `slot`, in `table` (4096 positions).
@@ -39,9 +41,16 @@ struct OffsetLookup {
 // that far: a candidate lies before i). Without CLAMP every entry must lie at most at in_size - 8.
 template <bool CLAMP>
 VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in, std::uint32_t in_size,
-                                                   const std::uint32_t* table, std::uint32_t slot) {
+                                                   const std::uint32_t* table, std::uint32_t slot,
+                                                   std::uint32_t i) {
     const std::uint32_t q = table[slot];
-    return {slot, q, load64(in + (CLAMP ? std::min(q, in_size - 8) : q))};
+    const std::uint64_t x = load64(in + i) ^ load64(in + (CLAMP ? std::min(q, in_size - 8) : q));
+    // The three-byte test and the distance test are combined without branches, so that one
+    // branch decides the item: both outcomes follow the data, and a second mispredicted branch
+    // would cost more.
+    std::uint64_t far = i - q - 1 >= MAX_OFFSET;  // i - q wraps for an entry at or after i
+    VRAX_OPAQUE(far);
+    return {slot, q, x | far};
 }
 
 // Codes the item at in[i], where at least MAX_LEN bytes remain, given its lookup `at` (the
@@ -59,19 +68,14 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
     table[at.slot] = i;
     OffsetLookup after_literal{};
     if constexpr (Next::value)
-        after_literal = look_offset<CLAMP>(in, in_size, table, slots.slot(i + 1));
-    const std::uint32_t offset = i - at.entry;  // wraps for an entry at or after i
-    const std::uint64_t x = load64(p) ^ at.bytes;
-    // One branch decides the item: the three-byte test and the distance test are combined without
-    // branches, since both outcomes follow the data and a second mispredicted branch costs more.
-    std::uint64_t far = offset - 1 >= MAX_OFFSET;
-    VRAX_OPAQUE(far);
-    if (((x | far) & 0xFFFFFF) == 0) {
+        after_literal = look_offset<CLAMP>(in, in_size, table, slots.slot(i + 1), i + 1);
+    if ((at.test & 0xFFFFFF) == 0) {
         // The test passed, so the entry lies before i and was not clamped.
-        const std::uint32_t len = match_length_after<MAX_LEN>(x, p, in + at.entry);
+        const std::uint32_t offset = i - at.entry;
+        const std::uint32_t len = match_length_after<MAX_LEN>(at.test, p, in + at.entry);
         VRAX_ASSUME(len >= 3);  // the three-byte test passed
         if constexpr (Next::value)
-            at = look_offset<CLAMP>(in, in_size, table, slots.slot(i + len));
+            at = look_offset<CLAMP>(in, in_size, table, slots.slot(i + len), i + len);
         return emit_copy(op, offset, len - BIAS, len);
     }
     if constexpr (Next::value) at = after_literal;

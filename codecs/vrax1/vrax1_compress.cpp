@@ -25,7 +25,7 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
 
     // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable.
     auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
-        return look_offset<false>(in, in_size, table, slots.slot(i));
+        return look_offset<false>(in, in_size, table, slots.slot(i), i);
     };
     auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
                             VRAX_ALWAYS_INLINE {

@@ -31,7 +31,7 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
                                            [&](std::uint32_t q) { return q <= in_size - 8; });
     auto code = [&]<bool CLAMP>() {
         auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
-            return look_offset<CLAMP>(in, in_size, table, slots.slot(i));
+            return look_offset<CLAMP>(in, in_size, table, slots.slot(i), i);
         };
         auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
                                 VRAX_ALWAYS_INLINE {
