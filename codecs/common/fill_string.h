@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bytes.h"
 #include "copy.h"
 
 namespace vrax {
@@ -40,6 +41,21 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
 // meets the stand-in compares the fill string itself. A shorter block looks nothing up.
 inline std::uint32_t fill_stand_in(std::uint32_t in_size) {
     return in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
+}
+
+// What an item at p compares with, given the entry of its lookup, `fill` (its block's
+// fill_stand_in) and `loaded`, the eight bytes that the lookup loaded at the entry: the
+// candidate's bytes, and the XOR of the item's first eight bytes with them. Only an entry at the
+// stand-in loads again, from the fill string.
+struct Candidate {
+    const std::uint8_t* bytes;
+    std::uint64_t x;
+};
+inline Candidate candidate_of(const std::uint8_t* in, const std::uint8_t* p, std::uint32_t entry,
+                              std::uint64_t loaded, std::uint32_t fill) {
+    if (entry == fill) [[unlikely]]
+        return {FILL_STRING_PADDED.data(), load64(p) ^ load64(FILL_STRING_PADDED.data())};
+    return {in + entry, load64(p) ^ loaded};
 }
 
 // Carries out a copy item of len bytes at op from what a table entry names: FILL_STRING, or the

@@ -11,7 +11,9 @@ inline constexpr std::uint32_t HASH3_FACTOR = 40543;
 inline std::uint32_t hash3_product(std::uint32_t b0, std::uint32_t b1, std::uint32_t b2) {
     return (b0 << 8 ^ b1 << 4 ^ b2) * HASH3_FACTOR;
 }
-inline std::uint32_t hash3_product(const std::uint8_t* p) { return hash3_product(p[0], p[1], p[2]); }
+inline std::uint32_t hash3_product(const std::uint8_t* p) {
+    return hash3_product(p[0], p[1], p[2]);
+}
 
 // 12-bit slot of a 4096-entry table (VRAX1, VRAX1-A, VRAX2, VRAX3): bits 4 to 15 of the product.
 inline constexpr std::uint32_t HASH3_SLOT_SHIFT = 4;

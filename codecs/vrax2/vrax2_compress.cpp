@@ -52,12 +52,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     auto code_matched = [&](std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
-        const std::uint8_t* candidate = in + at.entry;
-        std::uint64_t x = load64(p) ^ at.bytes;
-        if (at.entry == fill) [[unlikely]] {
-            candidate = FILL_STRING_PADDED.data();
-            x = load64(p) ^ load64(candidate);
-        }
+        const auto [candidate, x] = candidate_of(in, p, at.entry, at.bytes, fill);
         hash[at.slot] = std::uint16_t(k);
         phrase[k] = i;
         k = (k + 1) & vrax2::PHRASE_MASK;

@@ -55,12 +55,7 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = at.slot;
-        const std::uint8_t* candidate = in + at.entry;
-        std::uint64_t x = load64(p) ^ at.bytes;
-        if (at.entry == fill) [[unlikely]] {
-            candidate = FILL_STRING_PADDED.data();
-            x = load64(p) ^ load64(candidate);
-        }
+        const auto [candidate, x] = candidate_of(in, p, at.entry, at.bytes, fill);
         pending.enter_due(table, i);
         Lookup after_literal{};
         if constexpr (next) after_literal = look(i + 1);
