@@ -236,8 +236,8 @@ inline bool fast_copy(Items& items, const std::uint8_t*& ip, std::uint8_t* out, 
 //     template <bool WIDE> bool copy(std::uint8_t* out, std::uint8_t* op,
 //                                    std::uint32_t number, std::uint32_t len);
 //         carries out a copy item of len bytes at op; with WIDE it may write up to
-//         WIDE_COPY_MAX bytes from op. Returns false when the item cannot be right (its
-//         source does not exist), which makes the block malformed.
+//         WIDE_COPY_MAX bytes from op. Returns false, having written nothing, when the item
+//         cannot be right (its source does not exist), which makes the block malformed.
 //     GroupDecoded group(const std::uint8_t*& ip, std::uint8_t* out, std::uint8_t*& op);
 //         (optional) may decode the whole group whose control word is at ip, within the
 //         margins of FAST_GROUP_IN_RUNS and FAST_GROUP_OUT_RUNS, and advance ip and op past it.
@@ -299,21 +299,29 @@ CodecStatus decode_items(const std::uint8_t* in, std::uint32_t in_size, std::uin
                     return CodecStatus::malformed;
                 if (decoded == GroupDecoded::yes) continue;
             }
-            // A marker bit above the 16 flags ends the group: no count is kept.
-            std::uint32_t word = load16(ip) | 0x10000u;
+            // The sixteen items are unrolled, so each place in the group has its own branch
+            // between literal and copy, which the predictor learns apart (in fixed-width data
+            // place k is often a copy and place k + 1 a literal), and no loop branch is left. A
+            // refused copy writes nothing and the group goes on within its margins; the block is
+            // rejected at the group's end, so that no exit sits on the path of every copy. Same
+            // output, VRAX3 and VRAX3-A 6 to 15% faster in same-binary runs; unrolled by 8
+            // instead, both ran slower than the loop.
+            const std::uint32_t word = load16(ip);
             ip += 2;
-            do {
-                if (word & 1) {
-                    if (!fast_copy(items, ip, out, op)) [[unlikely]]
-                        return CodecStatus::malformed;
+            bool refused = false;
+            VRAX_UNROLL(16)
+            for (std::uint32_t k = 0; k < 16; ++k) {
+                if (word >> k & 1) {
+                    refused |= !fast_copy(items, ip, out, op);
                 } else {
                     const std::uint8_t byte = *ip++;
                     *op = byte;
                     items.literal(out, op, byte);
                     ++op;
                 }
-                word >>= 1;
-            } while (word != 1);
+            }
+            if (refused) [[unlikely]]
+                return CodecStatus::malformed;
         }
     }
 
