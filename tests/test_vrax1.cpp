@@ -192,6 +192,13 @@ INSTANTIATE_TEST_SUITE_P(
                   with_literal_groups(
                       concat(hex("00 00 00 00 0A 00 61 00 01 62 00 04"), repeat('z', 12)), 3),
                   4096},
+        // The same with a far copy: 31 bytes out, the next group's copy reaches back 32.
+        Malformed{"FastFarOffsetBeforeStartAfterACopy",
+                  with_literal_groups(
+                      concat(concat(hex("00 00 00 00 02 00 61 0F 01"), repeat('z', 14)),
+                             concat(hex("01 00 02 20"), repeat('z', 15))),
+                      3),
+                  4096},
         Malformed{"CopyItemCut", hex("00 00 00 00 02 00 61 0F"), 64},
         Malformed{"ControlWordCut", hex("00 00 00 00 00"), 64},
         Malformed{"ControlWordWithoutItems", hex("00 00 00 00 00 00"), 64},

@@ -89,24 +89,35 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
 // The test runs against `reach`, the output length at an earlier copy: an offset that passes it
 // passes against the current length too, so the output length is only worked out (and `reach`
 // raised) when an offset goes beyond it. Once 4095 bytes are out, that happens only for offset 0.
+// A wide copy from 16 or more bytes back, the common case, makes the reach test and the distance
+// test in one compare (far_limit).
 template <std::uint32_t BIAS>
 struct OffsetCopyItems {
     static constexpr std::uint32_t LENGTH_BIAS = BIAS;
     static constexpr bool PLAIN_LITERALS = true;
 
     std::uint32_t reach = 0;
+    // reach - 15, or 0 while reach is below 15: offset - 16 < far_limit exactly when
+    // 16 ≤ offset ≤ reach (offset - 16 wraps below 16).
+    std::uint32_t far_limit = 0;
 
     void literal(std::uint8_t*, std::uint8_t*, std::uint8_t) {}
 
     template <bool WIDE>
     bool copy(std::uint8_t* out, std::uint8_t* op, std::uint32_t offset, std::uint32_t len) {
-        if (offset - 1 >= reach) [[unlikely]] {
+        static_assert(FAR_COPY_OFFSET == 16);
+        // One compare and branch fewer than testing reach and distance apart: VRAX1-A 4 to 8%
+        // faster in same-binary runs, VRAX1 -2 to +4%.
+        if (WIDE && offset - 16 < far_limit) [[likely]] {
+            copy_far_wide<15 + BIAS>(op, op - offset);
+            return true;
+        }
+        if (offset - 1 >= reach) {
             reach = std::uint32_t(op - out);
+            far_limit = reach >= 15 ? reach - 15 : 0;
             if (offset - 1 >= reach) return false;
         }
-        // Most offsets are far. Laid out as the straight path, the far copy takes no jump: 0 to 5%
-        // faster than the order the compiler picks, in four same-binary runs.
-        if (WIDE && offset >= FAR_COPY_OFFSET) [[likely]]
+        if (WIDE && offset >= FAR_COPY_OFFSET)
             copy_far_wide<15 + BIAS>(op, op - offset);
         else
             copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
