@@ -117,10 +117,7 @@ struct OffsetCopyItems {
             far_limit = reach >= 15 ? reach - 15 : 0;
             if (offset - 1 >= reach) return false;
         }
-        if (WIDE && offset >= FAR_COPY_OFFSET)
-            copy_far_wide<15 + BIAS>(op, op - offset);
-        else
-            copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
+        copy_item_bytes<WIDE, 15 + BIAS>(op, op - offset, len);
         return true;
     }
 };
