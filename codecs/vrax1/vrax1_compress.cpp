@@ -23,14 +23,19 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     std::memset(table, 0, sizeof table);
     SlotWindow slots(in, in_size, vrax1::LOOKAHEAD);
 
-    // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable.
+    // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable, and only
+    // for the block's first item and the items one at a time at its end: code_matched looks up
+    // the others. Every entry lies before the item that reads it, except at position 0, which
+    // finds its own position and must be a literal.
     auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
-        return look_offset<false>(in, in_size, table, slots.slot(i), i);
+        OffsetLookup at = look_offset<Entries::earlier>(in, in_size, table, slots.slot(i), i);
+        at.test |= i == 0;
+        return at;
     };
     auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
                             VRAX_ALWAYS_INLINE {
-        return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, false>(in, in_size, table,
-                                                                            slots, i, at, op, next);
+        return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, Entries::earlier>(
+            in, in_size, table, slots, i, at, op, next);
     };
     result->length = compress_items<vrax1::LOOKAHEAD, SpareBits::zero>(in, in_size, out, look,
                                                                        code_matched, slots);

@@ -29,19 +29,20 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     const bool all_inside =
         in_size < LOOKAHEAD || std::all_of(table, table + TABLE_ENTRIES,
                                            [&](std::uint32_t q) { return q <= in_size - 8; });
-    auto code = [&]<bool CLAMP>() {
+    auto code = [&]<Entries E>() {
         auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
-            return look_offset<CLAMP>(in, in_size, table, slots.slot(i), i);
+            return look_offset<E>(in, in_size, table, slots.slot(i), i);
         };
         auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
                                 VRAX_ALWAYS_INLINE {
-            return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, CLAMP>(in, in_size, table, slots,
-                                                                       i, at, op, next);
+            return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, E>(in, in_size, table, slots, i,
+                                                                   at, op, next);
         };
         return compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched,
                                                          slots);
     };
     result->length =
-        all_inside ? code.template operator()<false>() : code.template operator()<true>();
+        all_inside ? code.template operator()<Entries::inside>()
+                   : code.template operator()<Entries::anywhere>();
     return CodecStatus::ok;
 }
