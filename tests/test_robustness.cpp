@@ -2,9 +2,10 @@
 // everywhere. Each run must give back the original bytes or fail cleanly, never write a wrong
 // byte before the damaged record, and never pass off a damaged length field or a cut record as a
 // good stream. Most runs go through the driver's loops in memory with small blocks; a handful
-// through the real programs.
+// through the real programs. Last, the edges of the codecs' own buffers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -15,6 +16,11 @@
 #include "memory_stream.h"
 #include "program_runner.h"
 #include "test_util.h"
+#include "vrax1.h"
+#include "vrax1a.h"
+#include "vrax2.h"
+#include "vrax3.h"
+#include "vrax3a.h"
 
 namespace vrax::test {
 namespace {
@@ -259,6 +265,38 @@ TEST(DecoderRegression, LiteralMoveAfterSixteenCopiesStaysInsideBuffers) {
               CodecStatus::ok);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + r.length), expected);
     EXPECT_EQ(Bytes(out.begin() + capacity, out.end()), repeat(0xEE, 16));
+}
+
+// A compressor writes the literals of a group after sixteen literals as 16-byte runs, which may
+// reach past the group's items. Random bytes bring the coded size to the input's at 8/9 of it,
+// and zeros after them make a group of copies there; the cut moves the limit over every place
+// in a group. Nothing may land past the n + 32 bytes that the compressors ask for.
+TEST(CompressorBounds, NothingWrittenPastTheDestination) {
+    struct Compressor {
+        const char* name;
+        CodecRoutine* compress;
+    };
+    const Compressor compressors[] = {{"vrax1", vrax1_compress},
+                                      {"vrax1a", vrax1a_compress},
+                                      {"vrax2", vrax2_compress},
+                                      {"vrax3", vrax3_compress},
+                                      {"vrax3a", vrax3a_compress}};
+    constexpr std::uint32_t n = 4096, capacity = n + 32, guard = 16;
+    const Bytes noise = generate(Shape::random, n, 7);
+    for (const Compressor& c : compressors) {
+        for (std::uint32_t cut = 3560; cut < 3680; ++cut) {
+            Bytes in = noise;
+            std::fill(in.begin() + cut, in.end(), 0);
+            std::vector<std::uint64_t> work(8192);  // zero-filled, more than any of them needs
+            Bytes out(capacity + guard, 0xEE);
+            CodecResult r{};
+            ASSERT_EQ(c.compress(work.data(), in.data(), n, out.data(), capacity, &r),
+                      CodecStatus::ok)
+                << c.name;
+            ASSERT_EQ(Bytes(out.begin() + capacity, out.end()), repeat(0xEE, guard))
+                << c.name << ", zeros from " << cut;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Robustness, ::testing::ValuesIn(programs_under_test()),

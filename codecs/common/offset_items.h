@@ -77,7 +77,7 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
                                                          std::uint32_t in_size,
                                                          std::uint32_t* table, const Slots& slots,
                                                          std::uint32_t i, OffsetLookup& at,
-                                                         std::uint8_t*& op, Next) {
+                                                         auto& op, Next) {
     static_assert(MAX_LEN == 16 || MAX_LEN == 18);
     const std::uint8_t* const p = in + i;
     table[at.slot] = i;
@@ -91,10 +91,10 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
         VRAX_ASSUME(len >= 3);  // the three-byte test passed
         if constexpr (Next::value)
             at = look_offset<E>(in, in_size, table, slots.slot(i + len), i + len);
-        return emit_copy(op, offset, len - BIAS, len);
+        return emit_copy(op, p, offset, len - BIAS, len);
     }
     if constexpr (Next::value) at = after_literal;
-    return emit_literal(op, *p);
+    return emit_literal(op, p);
 }
 
 // Decoder side, for decode_items: the length is the length code + BIAS, so at most 15 + BIAS bytes,

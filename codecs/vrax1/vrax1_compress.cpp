@@ -32,7 +32,7 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
         at.test |= i == 0;
         return at;
     };
-    auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
+    auto code_matched = [&](std::uint32_t i, OffsetLookup& at, auto& op, auto next)
                             VRAX_ALWAYS_INLINE {
         return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, Entries::earlier>(
             in, in_size, table, slots, i, at, op, next);

@@ -33,7 +33,7 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
         auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
             return look_offset<E>(in, in_size, table, slots.slot(i), i);
         };
-        auto code_matched = [&](std::uint32_t i, OffsetLookup& at, std::uint8_t*& op, auto next)
+        auto code_matched = [&](std::uint32_t i, OffsetLookup& at, auto& op, auto next)
                                 VRAX_ALWAYS_INLINE {
             return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, E>(in, in_size, table, slots, i,
                                                                    at, op, next);

@@ -49,7 +49,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     // A matched item (i + 18 ≤ in_size), so p[0..17] is input, and so is the candidate: an
     // earlier position or the stand-in. Its lookup was made before either table is written for
     // it: when the slot names k itself, the candidate is where k started 4096 items ago.
-    auto code_matched = [&](std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
+    auto code_matched = [&](std::uint32_t i, Lookup& at, auto& op, auto next)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const auto [candidate, x] = candidate_of(in, p, at.entry, at.bytes, fill);
@@ -63,10 +63,10 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
             VRAX_ASSUME(len >= 3);  // the three-byte test passed
             const std::uint32_t number = at.number;
             if constexpr (next) at = look(i + len);
-            return emit_copy(op, number, len - LENGTH_BIAS, len);
+            return emit_copy(op, p, number, len - LENGTH_BIAS, len);
         }
         if constexpr (next) at = after_literal;
-        return emit_literal(op, *p);
+        return emit_literal(op, p);
     };
     result->length =
         compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched, slots);

@@ -51,7 +51,7 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
 
     // Matched items start at i ≤ in_size - 18, so p[0..17] is input, and so is the candidate: an
     // earlier position (its 18 bytes end before in_size) or the fill string's stand-in.
-    auto code_matched = [&](std::uint32_t i, Lookup& at, std::uint8_t*& op, auto next)
+    auto code_matched = [&](std::uint32_t i, Lookup& at, auto& op, auto next)
                             VRAX_ALWAYS_INLINE -> std::uint32_t {
         const std::uint8_t* const p = in + i;
         const std::uint32_t slot = at.slot;
@@ -64,11 +64,11 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
             VRAX_ASSUME(len >= 3);  // the three-byte test passed
             pending.copy_rest(table, i, slot);
             if constexpr (next) at = look(i + len);
-            return emit_copy(op, slot, len - LENGTH_BIAS, len);
+            return emit_copy(op, p, slot, len - LENGTH_BIAS, len);
         }
         pending.literal_rest(slot);
         if constexpr (next) at = after_literal;
-        return emit_literal(op, *p);
+        return emit_literal(op, p);
     };
     result->length =
         compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched, slots);

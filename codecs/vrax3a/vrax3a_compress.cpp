@@ -229,7 +229,7 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         const std::uint32_t key = TaggedSets::key(first, tag);
         if (!table.may_match(first, tag)) {
             pending.literal(table, i, key);
-            return emit_literal(op, *p);
+            return emit_literal(op, p);
         }
         const std::uint32_t* const ways = table.set(first);
         const Probe probe(p);
@@ -248,10 +248,10 @@ CodecStatus vrax3a_compress(void* work_memory, const std::uint8_t* in, std::uint
         if (best_len >= LENGTH_BIAS) {
             const std::uint32_t best_way = WAYS - 1 - (best & 7);
             pending.copy(table, i, key);
-            return emit_copy(op, first + best_way, best_len - LENGTH_BIAS, best_len);
+            return emit_copy(op, p, first + best_way, best_len - LENGTH_BIAS, best_len);
         }
         pending.literal(table, i, key);
-        return emit_literal(op, *p);
+        return emit_literal(op, p);
     };
     result->length = compress_items<LOOKAHEAD, SpareBits::one, GroupLoop::rolled>(
         in, in_size, out, look, code_matched, sets);
