@@ -56,14 +56,15 @@ VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in, std::
     // The three-byte test and the distance test are combined without branches, so that one
     // branch decides the item: both outcomes follow the data, and a second mispredicted branch
     // would cost more.
+    const std::uint32_t d = i - q;  // wraps for an entry after i
     std::uint64_t far;
     if constexpr (E == Entries::earlier) {
-        // i - q is at least 1, so it is at most 4095 exactly when its bits above 11 are 0: one
+        // d is at least 1, so it is at most 4095 exactly when its bits above 11 are 0: one
         // shift where a compare takes three instructions.
-        far = (i - q) >> 12;
+        far = d >> 12;
     } else {
-        far = i - q - 1 >= MAX_OFFSET;  // i - q wraps for an entry at or after i
-        VRAX_OPAQUE(far);
+        // d - 1 and d are both below 4096 exactly when 1 ≤ d ≤ 4095 (d - 1 wraps for d = 0).
+        far = ((d - 1) | d) >> 12;
     }
     return {slot, q, x | far};
 }
