@@ -29,10 +29,10 @@ struct OffsetLookup {
 // Where the entries of a table may lie, relative to the item that looks one up (look_offset):
 //   earlier:  before the item (VRAX1: a table that starts anew in every call, once the block's
 //             first item is known to be a literal);
-//   inside:   anywhere at most at in_size - 8, the item's own position included (VRAX1-A's
-//             carried table, nearly always);
-//   anywhere: anywhere, even past the input (VRAX1-A, after a longer block).
-enum class Entries { earlier, inside, anywhere };
+//   inside:   anywhere at most 8 bytes before the input's end, the item's own position included
+//             (VRAX1-A's carried table).
+// Either way the candidate's eight bytes can be loaded.
+enum class Entries { earlier, inside };
 
 // The lookup of an item whose three bytes hash to `slot`, in `table` (4096 positions).
 //
@@ -42,17 +42,12 @@ enum class Entries { earlier, inside, anywhere };
 // entry: position 0's own slot is written at position 0, before any other position reads it,
 // and a position whose three bytes equal those at 0 hashes to that slot, so through any other
 // slot position 0 fails the three-byte test.
-//
-// An entry that may lie past the input (Entries::anywhere) lies after i and fails the distance
-// test; clamping the address of its bytes to in_size - 8 keeps the load inside the input (no other
-// entry reaches that far: a candidate lies before i).
 template <Entries E>
-VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in, std::uint32_t in_size,
+VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in,
                                                    const std::uint32_t* table, std::uint32_t slot,
                                                    std::uint32_t i) {
     const std::uint32_t q = table[slot];
-    const std::uint64_t x =
-        load64(in + i) ^ load64(in + (E == Entries::anywhere ? std::min(q, in_size - 8) : q));
+    const std::uint64_t x = load64(in + i) ^ load64(in + q);
     // The three-byte test and the distance test are combined without branches, so that one
     // branch decides the item: both outcomes follow the data, and a second mispredicted branch
     // would cost more.
@@ -75,7 +70,6 @@ VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in, std::
 // three bytes agree; the copy then takes every agreeing byte up to MAX_LEN.
 template <std::uint32_t MAX_LEN, std::uint32_t BIAS, Entries E, class Slots, class Next>
 VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
-                                                         std::uint32_t in_size,
                                                          std::uint32_t* table, const Slots& slots,
                                                          std::uint32_t i, OffsetLookup& at,
                                                          auto& op, Next) {
@@ -84,14 +78,14 @@ VRAX_ALWAYS_INLINE inline std::uint32_t code_offset_item(const std::uint8_t* in,
     table[at.slot] = i;
     OffsetLookup after_literal{};
     if constexpr (Next::value)
-        after_literal = look_offset<E>(in, in_size, table, slots.slot(i + 1), i + 1);
+        after_literal = look_offset<E>(in, table, slots.slot(i + 1), i + 1);
     if ((at.test & 0xFFFFFF) == 0) {
-        // The test passed, so the entry lies before i and was not clamped.
+        // The test passed, so the entry lies before i.
         const std::uint32_t offset = i - at.entry;
         const std::uint32_t len = match_length_after<MAX_LEN>(at.test, p, in + at.entry);
         VRAX_ASSUME(len >= 3);  // the three-byte test passed
         if constexpr (Next::value)
-            at = look_offset<E>(in, in_size, table, slots.slot(i + len), i + len);
+            at = look_offset<E>(in, table, slots.slot(i + len), i + len);
         return emit_copy(op, p, offset, len - BIAS, len);
     }
     if constexpr (Next::value) at = after_literal;

@@ -28,14 +28,14 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     // the others. Every entry lies before the item that reads it, except at position 0, which
     // finds its own position and must be a literal.
     auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
-        OffsetLookup at = look_offset<Entries::earlier>(in, in_size, table, slots.slot(i), i);
+        OffsetLookup at = look_offset<Entries::earlier>(in, table, slots.slot(i), i);
         at.test |= i == 0;
         return at;
     };
     auto code_matched = [&](std::uint32_t i, OffsetLookup& at, auto& op, auto next)
                             VRAX_ALWAYS_INLINE {
         return code_offset_item<vrax1::MAX_COPY, vrax1::LENGTH_BIAS, Entries::earlier>(
-            in, in_size, table, slots, i, at, op, next);
+            in, table, slots, i, at, op, next);
     };
     result->length = compress_items<vrax1::LOOKAHEAD, SpareBits::zero>(in, in_size, out, look,
                                                                        code_matched, slots);

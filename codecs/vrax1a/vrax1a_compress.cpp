@@ -23,26 +23,36 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
     SlotWindow slots(in, in_size, LOOKAHEAD);
 
-    // Entries left by a longer block may lie past this one's end, and then every candidate's
-    // load is held inside the input. Nearly always none does, and the loads need no clamp. With
-    // fewer than LOOKAHEAD bytes no item reads the table, so either way serves.
-    const bool all_inside =
-        in_size < LOOKAHEAD || std::all_of(table, table + TABLE_ENTRIES,
-                                           [&](std::uint32_t q) { return q <= in_size - 8; });
-    auto code = [&]<Entries E>() {
-        auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
-            return look_offset<E>(in, in_size, table, slots.slot(i), i);
-        };
-        auto code_matched = [&](std::uint32_t i, OffsetLookup& at, auto& op, auto next)
-                                VRAX_ALWAYS_INLINE {
-            return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, E>(in, in_size, table, slots, i,
-                                                                   at, op, next);
-        };
-        return compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched,
-                                                         slots);
+    // Entries left by a longer block may lie past this block's last eight bytes, where no load may
+    // go. Every item that reads the table lies before in_size - 8, so such an entry fails the
+    // distance test of every item, and in_size - 8 fails it the same way: each is parked there for
+    // the call, and no candidate's load needs a clamp. No item writes in_size - 8, so an entry that
+    // still holds it at the end gets its own value back, for the blocks after this one. Nearly
+    // always none is parked (the last block of a file is the usual exception).
+    const std::uint32_t last = in_size - 8;
+    const bool park = in_size >= LOOKAHEAD &&
+                      std::any_of(table, table + TABLE_ENTRIES,
+                                  [&](std::uint32_t q) { return q > last; });
+    std::uint32_t parked[TABLE_ENTRIES];
+    if (park) {
+        for (std::uint32_t s = 0; s < TABLE_ENTRIES; ++s) {
+            parked[s] = table[s];
+            table[s] = std::min(table[s], last);
+        }
+    }
+    auto look = [&](std::uint32_t i) VRAX_ALWAYS_INLINE {
+        return look_offset<Entries::inside>(in, table, slots.slot(i), i);
+    };
+    auto code_matched = [&](std::uint32_t i, OffsetLookup& at, auto& op, auto next)
+                            VRAX_ALWAYS_INLINE {
+        return code_offset_item<MAX_ITEM_COPY, LENGTH_BIAS, Entries::inside>(in, table, slots, i,
+                                                                             at, op, next);
     };
     result->length =
-        all_inside ? code.template operator()<Entries::inside>()
-                   : code.template operator()<Entries::anywhere>();
+        compress_items<LOOKAHEAD, SpareBits::one>(in, in_size, out, look, code_matched, slots);
+    if (park) {
+        for (std::uint32_t s = 0; s < TABLE_ENTRIES; ++s)
+            if (table[s] == last) table[s] = parked[s];
+    }
     return CodecStatus::ok;
 }
