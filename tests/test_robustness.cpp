@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "copy.h"
 #include "driver_stream.h"
 #include "memory_stream.h"
 #include "program_runner.h"
@@ -297,6 +298,33 @@ TEST(CompressorBounds, NothingWrittenPastTheDestination) {
                 << c.name << ", zeros from " << cut;
         }
     }
+}
+
+// The decoders' wide copies of items, every offset that takes its own form (a short period, a
+// near source, a far one) and every length: the bytes of the byte loop, and nothing written
+// past the 32 bytes that the fast loop leaves them.
+template <std::size_t MAX_LEN>
+void expect_wide_copies_exact() {
+    const Bytes noise = generate(Shape::random, 64, 11);
+    for (std::size_t offset = 1; offset <= 20; ++offset) {
+        for (std::size_t len = 1; len <= MAX_LEN; ++len) {
+            Bytes expected = noise, actual = noise;
+            copy_forward_exact(expected.data() + 20, expected.data() + 20 - offset, len);
+            copy_forward_wide<MAX_LEN>(actual.data() + 20, actual.data() + 20 - offset, len);
+            const auto end = std::ptrdiff_t(20 + len);
+            EXPECT_EQ(Bytes(actual.begin(), actual.begin() + end),
+                      Bytes(expected.begin(), expected.begin() + end))
+                << "offset " << offset << ", length " << len;
+            EXPECT_EQ(Bytes(actual.begin() + 20 + 32, actual.end()),
+                      Bytes(noise.begin() + 20 + 32, noise.end()))
+                << "offset " << offset << ", length " << len;
+        }
+    }
+}
+
+TEST(WideCopies, EqualTheByteLoopWithinTheirReach) {
+    expect_wide_copies_exact<16>();
+    expect_wide_copies_exact<18>();
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Robustness, ::testing::ValuesIn(programs_under_test()),
