@@ -30,10 +30,11 @@ inline void copy_far_wide(std::uint8_t* dst, const std::uint8_t* src) {
     if constexpr (MAX_LEN > 16) std::memcpy(dst + 16, src + 16, MAX_LEN - 16);
 }
 
-// A wide copy of at most MAX_LEN ≤ 32 bytes from 1 to 8 bytes back: the bytes repeat with that
+// A wide copy of an item (at most 18 bytes) from 1 to 8 bytes back: the bytes repeat with that
 // period, so the first `offset` bytes at src, repeated into eight bytes of a register, are stored
-// at steps of the largest multiple of the period that fits in eight. No load waits on a store of
-// the copy itself, as it would in a loop over bytes. Writes up to 32 bytes from dst.
+// four times at steps of the largest multiple of the period that fits in eight (at least 5, so
+// they cover 23 bytes or more). No load waits on a store of the copy itself, as it would in a loop
+// over bytes. Writes up to 32 bytes from dst.
 inline void copy_short_period_wide(std::uint8_t* dst, const std::uint8_t* src,
                                    std::size_t offset) {
     struct Period {
@@ -60,7 +61,7 @@ inline void copy_short_period_wide(std::uint8_t* dst, const std::uint8_t* src,
     for (std::size_t k = 0; k < 4; ++k) std::memcpy(dst + k * period.step, &pattern, 8);
 }
 
-// A wide copy of at most MAX_LEN ≤ 32 bytes from 9 to 15 bytes back: the eight bytes at the start
+// A wide copy of an item (at most 18 bytes) from 9 to 15 bytes back: the eight bytes at the start
 // of the period and the eight at its end, stored in two periods, cover 2 × offset ≥ 18 bytes.
 // Both are read before anything is stored. Writes up to 30 bytes from dst.
 inline void copy_near_wide(std::uint8_t* dst, const std::uint8_t* src, std::size_t offset) {
