@@ -75,16 +75,16 @@ inline void copy_near_wide(std::uint8_t* dst, const std::uint8_t* src, std::size
 }
 
 // A copy of len ≤ MAX_LEN bytes from src, which lies before dst in the same buffer, that may write
-// garbage up to dst + 32 for items (MAX_LEN ≤ 32) and up to dst + wide_copy_reach(MAX_LEN) for
-// longer copies (the caller guarantees that room). Items take one of three forms by offset, none
-// of which branches on the length. Longer copies (phrases) move chunks of 16 or 8 bytes only when
-// the offset is at least the chunk width, so no chunk reads a byte that it has yet to write;
-// offset 1 is a run of one byte; they stop at the chunk that reaches len.
+// garbage up to dst + 32 for items (MAX_LEN ≤ MAX_ITEM_COPY) and up to
+// dst + wide_copy_reach(MAX_LEN) for longer copies (the caller guarantees that room). Items take
+// one of three forms by offset, none of which branches on the length. Longer copies (phrases)
+// move chunks of 16 or 8 bytes only when the offset is at least the chunk width, so no chunk reads
+// a byte that it has yet to write; offset 1 is a run of one byte; they stop at the chunk that
+// reaches len.
 template <std::size_t MAX_LEN>
 inline void copy_forward_wide(std::uint8_t* dst, const std::uint8_t* src, std::size_t len) {
     const std::size_t offset = std::size_t(dst - src);
-    if constexpr (MAX_LEN <= 32) {
-        static_assert(MAX_LEN <= 18, "two periods of 9 or more bytes cover an item");
+    if constexpr (MAX_LEN <= MAX_ITEM_COPY) {
         if (offset >= FAR_COPY_OFFSET) return copy_far_wide<MAX_LEN>(dst, src);
         if (offset > 8) return copy_near_wide(dst, src, offset);
         return copy_short_period_wide(dst, src, offset);

@@ -173,7 +173,8 @@ std::uint32_t compress_items(const std::uint8_t* in, std::uint32_t n, std::uint8
             };
             // After a group of 16 literals, where more are likely, the literals are written in
             // runs, which takes a load, a store and an add off each and a 16-byte move onto each
-            // copy: same-binary runs, random bytes and counters 10 to 20% faster, text the same.
+            // copy: same-binary runs, random bytes 10 to 40% faster, counters 2 to 16%, text the
+            // same. In every group instead, the codecs ran 3 to 6% slower.
             // It takes LITERAL_RUN_WIDTH bytes of slack after the group (of the 32 that the
             // destination has beyond the overrun limit).
             if (flags == 0 && op + LITERAL_RUN_WIDTH <= overrun) {

@@ -17,9 +17,9 @@ namespace vrax {
 inline constexpr std::uint32_t MAX_OFFSET = 4095;
 
 // What an offset item decides on (compress_items' Lookup): the entry of its slot, and `test`, the
-// item's first eight bytes XOR those at the entry, with bit 0 also set when the entry is not 1 to
-// 4095 bytes back. The item is a copy exactly when the low 24 bits of `test` are 0, and `test` is
-// then the XOR itself, whose trailing zeros give the first bytes of the length.
+// item's first eight bytes XOR those at the entry, OR a nonzero value below bit 24 when the entry
+// is not 1 to MAX_OFFSET bytes back. The item is a copy exactly when the low 24 bits of `test` are
+// 0, and `test` is then the XOR itself, whose trailing zeros give the first bytes of the length.
 struct OffsetLookup {
     std::uint32_t slot;
     std::uint32_t entry;
@@ -52,6 +52,9 @@ VRAX_ALWAYS_INLINE inline OffsetLookup look_offset(const std::uint8_t* in,
     // branch decides the item: both outcomes follow the data, and a second mispredicted branch
     // would cost more.
     const std::uint32_t d = i - q;  // wraps for an entry after i
+    // Both tests shift out the bits that a distance up to MAX_OFFSET uses, leaving at most 20
+    // bits: below bit 24, so a far entry always fails the three-byte test.
+    static_assert(MAX_OFFSET == (1u << 12) - 1);
     std::uint64_t far;
     if constexpr (E == Entries::earlier) {
         // d is at least 1, so it is at most 4095 exactly when its bits above 11 are 0: one
