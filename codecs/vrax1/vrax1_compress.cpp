@@ -21,7 +21,7 @@ CodecStatus vrax1_compress(void*, const std::uint8_t* in, std::uint32_t in_size,
     // and cleared once per call: no state survives to the next call.
     std::uint32_t table[TABLE_ENTRIES];
     std::memset(table, 0, sizeof table);
-    SlotWindow slots(in, in_size, vrax1::LOOKAHEAD);
+    SlotWindow<KeyIndex::based> slots(in, in_size, vrax1::LOOKAHEAD);
 
     // Called only where at least LOOKAHEAD bytes remain, so p[0 .. 15] are readable, and only
     // for the block's first item and the items one at a time at its end: code_matched looks up

@@ -21,7 +21,7 @@ CodecStatus vrax1a_compress(void* work_memory, const std::uint8_t* in, std::uint
     // the items of an empty table (see look_offset). An entry left by an earlier call is an
     // offset into the same source buffer and is used just like one from this call.
     std::uint32_t* const table = aligned_work_memory<std::uint32_t>(work_memory);
-    SlotWindow slots(in, in_size, LOOKAHEAD);
+    SlotWindow<> slots(in, in_size, LOOKAHEAD);
 
     // Entries left by a longer block may lie past this block's last eight bytes, where no load may
     // go. Every item that reads the table lies before in_size - 8, so such an entry fails the

@@ -29,7 +29,7 @@ CodecStatus vrax2_compress(void* work_memory, const std::uint8_t* in, std::uint3
     const std::uint32_t fill = fill_stand_in(in_size);
     phrase[0] = fill;
     std::uint32_t k = 0;  // the number the next matched item takes
-    SlotWindow slots(in, in_size, LOOKAHEAD);
+    SlotWindow<> slots(in, in_size, LOOKAHEAD);
 
     // What an item decides on: its slot, the slot's phrase number, that phrase's position and
     // the first eight bytes there.

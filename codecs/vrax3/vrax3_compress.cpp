@@ -35,7 +35,7 @@ CodecStatus vrax3_compress(void* work_memory, const std::uint8_t* in, std::uint3
     const std::uint32_t fill = fill_stand_in(in_size);
     std::fill_n(table.slots, TABLE_ENTRIES, fill);
     PendingInsertions<SlotsWithScratch> pending;
-    SlotWindow slots(in, in_size, LOOKAHEAD);
+    SlotWindow<> slots(in, in_size, LOOKAHEAD);
 
     // What an item decides on: its slot, the slot's entry and the first eight bytes there.
     struct Lookup {
