@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "compiler.h"
 #include "item_format.h"
 
 namespace vrax {
@@ -58,6 +59,7 @@ inline void copy_short_period_wide(std::uint8_t* dst, const std::uint8_t* src,
     std::memcpy(&bytes, src, 8);  // bytes from dst on are not the copy's yet; the mask drops them
     // The periods placed by the multiply do not overlap, so their sum is the repeated pattern.
     const std::uint64_t pattern = (bytes & period.mask) * period.repeat;
+    VRAX_UNROLL(4)
     for (std::size_t k = 0; k < 4; ++k) std::memcpy(dst + k * period.step, &pattern, 8);
 }
 
