@@ -22,8 +22,8 @@ namespace vrax {
 //   ring:  in a ring indexed by j modulo SPAN, addressed from the stack pointer: a mask, no base;
 //   based: at j less the position where the last batch starts, through a base that each batch
 //          sets: no mask, one instruction less from an item's length to the next item's key, but
-//          one more register in the item loop. Same-binary runs: VRAX1 2.6 to 2.8% faster; VRAX2
-//          1.5% slower, VRAX1-A, VRAX3 and VRAX3-A within 2% either way.
+//          one more register in the item loop. Same-binary runs: VRAX1 2.4 to 2.9% faster; VRAX2
+//          1.3 to 1.8% slower, VRAX1-A, VRAX3 and VRAX3-A within 2% either way.
 enum class KeyIndex { ring, based };
 
 // KEY_SHIFT and KEY_MASK say which bits of the product (hash3_product) make an item's key: bits 4
@@ -57,7 +57,7 @@ public:
             // An address in integers: slots_ less the batch's start, as a pointer, would lie
             // outside the array.
             std::uint16_t key;
-            std::memcpy(&key, reinterpret_cast<const void*>(based_ + 2 * std::uintptr_t(j)), 2);
+            std::memcpy(&key, reinterpret_cast<const void*>(based_ + sizeof key * j), sizeof key);
             return key;
         }
     }
@@ -73,7 +73,7 @@ private:
         auto at = [start](std::uint32_t position) {
             return INDEX == KeyIndex::ring ? position % SPAN : position - start;
         };
-        based_ = reinterpret_cast<std::uintptr_t>(slots_) - 2 * std::uintptr_t(start);
+        based_ = reinterpret_cast<std::uintptr_t>(slots_) - sizeof slots_[0] * std::uintptr_t(start);
 #if VRAX_USE_SSE2
         // Sixteen positions read the 18 bytes in[j .. j + 17].
         const __m128i zero = _mm_setzero_si128();
@@ -103,7 +103,7 @@ private:
     std::uint32_t in_size_;
     std::uint32_t limit_;  // positions below it have a slot
     std::uint32_t end_ = 0;  // slot(j) is valid from the last fill's start up to end_
-    std::uintptr_t based_ = 0;  // based: the address of slots_ less twice the last fill's start
+    std::uintptr_t based_ = 0;  // based: where slot(0) would lie, the last fill's start at slots_
     std::uint16_t slots_[SPAN];
 };
 
