@@ -169,7 +169,12 @@ private:
     // or those at the source (for a source one byte back, the second is the copy's first, which
     // it repeats). Called after the copy, so `entry` is FILL_POSITION or below o.
     static TwoBytes first_two_bytes(const std::uint8_t* out, std::uint32_t o, std::uint32_t entry) {
-        const std::uint8_t* const from = entry < o ? out + entry : FILL_STRING_PADDED.data();
+        // The fill string is the rare case. Written as a plain select, this became a branch with
+        // the usual load out of line and the fill string's bytes in line; same-binary runs
+        // decoded 1.5 to 2.3% slower (VRAX3) and 0.9 to 1.6% (VRAX3-A).
+        const std::uint8_t* from = FILL_STRING_PADDED.data();
+        if (entry < o) [[likely]]
+            from = out + entry;
         const std::uint32_t two = load16(from);
         return {two & 0xFF, two >> 8};
     }
