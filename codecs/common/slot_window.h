@@ -73,7 +73,10 @@ private:
         auto at = [start](std::uint32_t position) {
             return INDEX == KeyIndex::ring ? position % SPAN : position - start;
         };
-        based_ = reinterpret_cast<std::uintptr_t>(slots_) - sizeof slots_[0] * std::uintptr_t(start);
+        if constexpr (INDEX == KeyIndex::based) {
+            based_ = reinterpret_cast<std::uintptr_t>(slots_) -
+                     sizeof slots_[0] * std::uintptr_t(start);
+        }
 #if VRAX_USE_SSE2
         // Sixteen positions read the 18 bytes in[j .. j + 17].
         const __m128i zero = _mm_setzero_si128();
@@ -103,7 +106,8 @@ private:
     std::uint32_t in_size_;
     std::uint32_t limit_;  // positions below it have a slot
     std::uint32_t end_ = 0;  // slot(j) is valid from the last fill's start up to end_
-    std::uintptr_t based_ = 0;  // based: where slot(0) would lie, the last fill's start at slots_
+    // With KeyIndex::based only: where slot(0) would lie, the last fill's start being at slots_.
+    std::uintptr_t based_ = 0;
     std::uint16_t slots_[SPAN];
 };
 
