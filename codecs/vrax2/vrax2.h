@@ -1,6 +1,6 @@
 // VRAX2: LZ77 whose copy items name an earlier item by its 12-bit phrase number instead of an
 // offset. Every item takes the next of 4096 cycling numbers and its start position is recorded
-// under it; the compressor finds the number to name through a hash table of phrase numbers, the
+// under it; the compressor finds the number to name through a hash table of recent items, the
 // decompressor needs no hashing.
 #pragma once
 
@@ -13,8 +13,8 @@ extern const AlgorithmIdentity vrax2_identity;
 CodecCall vrax2_codec_call;
 
 // Compresses in_size bytes into one block at out (out_cap ≥ in_size + 32, else
-// CodecStatus::failed). Rebuilds its tables in work_memory at every call, so blocks are
-// independent.
+// CodecStatus::failed). Its table lives on the stack and starts anew at every call, so blocks are
+// independent; it does not touch work_memory.
 CodecRoutine vrax2_compress;
 
 // Decodes one block into out; CodecStatus::malformed for a block this codec could not have written
