@@ -34,11 +34,11 @@ alignas(64) inline constexpr std::array<std::uint8_t, FILL_STRING_PADDED_SIZE> F
         return padded;
     }();
 
-// The position that compressors keeping block positions in their tables (VRAX2, VRAX3, VRAX3-A) let
-// stand for the fill string: in_size - LOOKAHEAD, whose bytes can be loaded and which no lookup
-// finds in the table otherwise, since every entry a lookup sees lies before the item, which starts
-// at in_size - LOOKAHEAD at most. So a candidate's address needs no test, and only an item that
-// meets the stand-in compares the fill string itself. A shorter block looks nothing up.
+// The position that the slot compressors (VRAX3, VRAX3-A) let stand for the fill string in their
+// tables: in_size - LOOKAHEAD, whose bytes can be loaded and which no lookup finds in the table
+// otherwise, since every entry a lookup sees lies before the item, which starts at
+// in_size - LOOKAHEAD at most. So a candidate's address needs no test, and only an item that meets
+// the stand-in compares the fill string itself. A shorter block looks nothing up.
 inline std::uint32_t fill_stand_in(std::uint32_t in_size) {
     return in_size >= LOOKAHEAD ? in_size - LOOKAHEAD : 0;
 }

@@ -22,8 +22,8 @@ namespace vrax {
 //   ring:  in a ring indexed by j modulo SPAN, addressed from the stack pointer: a mask, no base;
 //   based: at j less the position where the last batch starts, through a base that each batch
 //          sets: no mask, one instruction less from an item's length to the next item's key, but
-//          one more register in the item loop. Same-binary runs: VRAX1 2.4 to 2.9% faster; VRAX2
-//          1.3 to 1.8% slower, VRAX1-A, VRAX3 and VRAX3-A within 2% either way.
+//          one more register in the item loop. Same-binary runs: VRAX1 2.4 to 2.9% faster;
+//          VRAX1-A, VRAX2, VRAX3 and VRAX3-A within 2% either way.
 enum class KeyIndex { ring, based };
 
 // KEY_SHIFT and KEY_MASK say which bits of the product (hash3_product) make an item's key: bits 4
